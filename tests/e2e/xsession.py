@@ -1,0 +1,253 @@
+"""A private X session for end-to-end tests.
+
+Starts Xvfb on a display it picks itself, openbox as the window manager and tint2 as the
+notification area, each with HOME and the XDG folders pointed into a temporary folder, so that
+nothing of the real user's desktop, settings or files is touched. Waits until the window manager
+and the tray selection are owned, and tears everything down by PID, also when a test fails.
+
+    with XSession() as xs:
+        subprocess.run(["xdotool", "getmouselocation"], env=xs.env, check=True)
+"""
+
+import ctypes
+import ctypes.util
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+DEFAULT_SIZE = "1920x1080x24"
+
+
+class XError(RuntimeError):
+    pass
+
+
+def wait_for(condition, timeout=20.0, what="condition", interval=0.02):
+    """Polls condition until it returns a true value; raises after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise TimeoutError(f"timed out waiting for {what}")
+        time.sleep(interval)
+
+
+class _Xlib:
+    """The few Xlib calls the harness needs, through ctypes (no extra Python packages)."""
+
+    def __init__(self):
+        name = ctypes.util.find_library("X11") or "libX11.so.6"
+        x = ctypes.CDLL(name)
+        x.XOpenDisplay.restype = ctypes.c_void_p
+        x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        x.XInternAtom.restype = ctypes.c_ulong
+        x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        x.XGetSelectionOwner.restype = ctypes.c_ulong
+        x.XGetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        x.XDefaultRootWindow.restype = ctypes.c_ulong
+        x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x.XGetWindowProperty.restype = ctypes.c_int
+        x.XGetWindowProperty.argtypes = [
+            ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_long, ctypes.c_long,
+            ctypes.c_int, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong),
+            ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
+            ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p)]
+        x.XFree.argtypes = [ctypes.c_void_p]
+        self.x = x
+
+
+class Display:
+    """An open connection to the session's display, for reading its state."""
+
+    _lib = None
+
+    def __init__(self, name):
+        if Display._lib is None:
+            Display._lib = _Xlib()
+        self.x = Display._lib.x
+        self.dpy = self.x.XOpenDisplay(name.encode())
+        if not self.dpy:
+            raise XError(f"cannot open display {name}")
+
+    def close(self):
+        if self.dpy:
+            self.x.XCloseDisplay(self.dpy)
+            self.dpy = None
+
+    def atom(self, name):
+        return self.x.XInternAtom(self.dpy, name.encode(), 0)
+
+    def selection_owner(self, name):
+        return self.x.XGetSelectionOwner(self.dpy, self.atom(name))
+
+    def root(self):
+        return self.x.XDefaultRootWindow(self.dpy)
+
+    def window_property(self, window, name, anytype=0):
+        """The property's items as a list of ints (format 32) or bytes (format 8), or None."""
+        actual_type = ctypes.c_ulong()
+        actual_format = ctypes.c_int()
+        nitems = ctypes.c_ulong()
+        after = ctypes.c_ulong()
+        data = ctypes.c_void_p()
+        rc = self.x.XGetWindowProperty(self.dpy, window, self.atom(name), 0, 1 << 20, 0, anytype,
+                                       ctypes.byref(actual_type), ctypes.byref(actual_format),
+                                       ctypes.byref(nitems), ctypes.byref(after),
+                                       ctypes.byref(data))
+        if rc != 0 or not data.value:
+            return None
+        try:
+            if actual_format.value == 32:
+                arr = ctypes.cast(data, ctypes.POINTER(ctypes.c_ulong))
+                return [arr[i] for i in range(nitems.value)]
+            if actual_format.value == 8:
+                return ctypes.string_at(data, nitems.value)
+            arr = ctypes.cast(data, ctypes.POINTER(ctypes.c_ushort))
+            return [arr[i] for i in range(nitems.value)]
+        finally:
+            self.x.XFree(data)
+
+
+class XSession:
+    def __init__(self, size=DEFAULT_SIZE, window_manager=True, tray=True):
+        self.size = size
+        self.window_manager = window_manager
+        self.tray = tray
+        self.procs = []
+        self.tmp = None
+        self.display = None
+        self.env = None
+
+    # -- lifecycle ---------------------------------------------------------------------------
+
+    def __enter__(self):
+        try:
+            self.start()
+        except BaseException:
+            self.stop()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+        return False
+
+    def start(self):
+        self.tmp = tempfile.mkdtemp(prefix="orvane-xsession-")
+        home = os.path.join(self.tmp, "home")
+        runtime = os.path.join(self.tmp, "runtime")
+        for d in (home, runtime, os.path.join(home, ".config"), os.path.join(home, ".local/share"),
+                  os.path.join(home, ".cache")):
+            os.makedirs(d, exist_ok=True)
+        os.chmod(runtime, 0o700)
+
+        env = dict(os.environ)
+        for var in ("WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "SESSION_MANAGER",
+                    "XAUTHORITY", "QT_QPA_PLATFORM"):
+            env.pop(var, None)
+        env.update({
+            "HOME": home,
+            "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+            "XDG_DATA_HOME": os.path.join(home, ".local/share"),
+            "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+            "XDG_RUNTIME_DIR": runtime,
+            "XDG_SESSION_TYPE": "x11",
+            "XDG_CURRENT_DESKTOP": "openbox",
+        })
+
+        # Xvfb picks a free display itself and tells us which on a pipe once it is ready.
+        read_fd, write_fd = os.pipe()
+        xvfb = self._spawn(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", self.size,
+                            "-nolisten", "tcp", "+extension", "RANDR"], env, pass_fds=(write_fd,))
+        os.close(write_fd)
+        number = b""
+        deadline = time.monotonic() + 30
+        while not number.endswith(b"\n"):
+            if time.monotonic() > deadline or xvfb.poll() is not None:
+                os.close(read_fd)
+                raise XError("Xvfb did not start")
+            chunk = os.read(read_fd, 16)
+            if not chunk:
+                break
+            number += chunk
+        os.close(read_fd)
+        self.display = ":" + number.decode().strip()
+        env["DISPLAY"] = self.display
+        self.env = env
+        self.dpy = Display(self.display)
+
+        if self.window_manager:
+            self._spawn(["openbox", "--sm-disable"], env)
+            wait_for(self._wm_running, what="the window manager")
+        if self.tray:
+            self._spawn(["tint2"], env)
+            wait_for(lambda: self.dpy.selection_owner("_NET_SYSTEM_TRAY_S0"),
+                     what="the notification area")
+
+    def stop(self):
+        if getattr(self, "dpy", None):
+            self.dpy.close()
+            self.dpy = None
+        # Reverse order: clients before the server they talk to.
+        for proc in reversed(self.procs):
+            self._terminate(proc)
+        self.procs = []
+        if self.tmp:
+            shutil.rmtree(self.tmp, ignore_errors=True)
+            self.tmp = None
+
+    # -- helpers for tests -------------------------------------------------------------------
+
+    def spawn(self, argv, **kwargs):
+        """Starts a program in the session; it is stopped with the session."""
+        env = dict(self.env)
+        env.update(kwargs.pop("env", {}))
+        return self._spawn(argv, env, **kwargs)
+
+    def run(self, argv, **kwargs):
+        return subprocess.run(argv, env=self.env, check=True, capture_output=True, text=True,
+                              timeout=kwargs.pop("timeout", 30), **kwargs)
+
+    def screenshot(self, path):
+        """Writes the whole screen to path (PNG) with ImageMagick's import."""
+        subprocess.run(["/usr/bin/import", "-window", "root", path], env=self.env, check=True,
+                       timeout=30, capture_output=True)
+
+    def path(self, *parts):
+        return os.path.join(self.tmp, *parts)
+
+    # -- internals ---------------------------------------------------------------------------
+
+    def _wm_running(self):
+        check = self.dpy.window_property(self.dpy.root(), "_NET_SUPPORTING_WM_CHECK")
+        return bool(check)
+
+    def _spawn(self, argv, env, **kwargs):
+        kwargs.setdefault("stdout", subprocess.DEVNULL)
+        kwargs.setdefault("stderr", subprocess.DEVNULL)
+        proc = subprocess.Popen(argv, env=env, start_new_session=True, **kwargs)
+        self.procs.append(proc)
+        return proc
+
+    @staticmethod
+    def _terminate(proc):
+        if proc.poll() is not None:
+            return
+        try:
+            os.killpg(proc.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            return
+        try:
+            proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            proc.wait(timeout=5)

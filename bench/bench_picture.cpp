@@ -9,19 +9,21 @@ void BM_CopyWithDepth32To8(benchmark::State& state) {
     const int mode = int(state.range(0));
     const bool photo = state.range(1) != 0;
     CDibSectionPicture src, dst;
-    if (photo) bench::MakePhotoLike(src, 1920, 1080);
-    else bench::MakeScreenshotLike(src, 1920, 1080);
+    if (photo)
+        bench::MakePhotoLike(src, 1920, 1080);
+    else
+        bench::MakeScreenshotLike(src, 1920, 1080);
     dst.SetDitherPaletteMode(mode);
     for (auto _ : state) {
         dst.CopyWithDepth(src, 8);
         benchmark::DoNotOptimize(dst.GetBits());
     }
-    state.SetLabel(std::string(mode == 0 ? "median-cut" : mode == 1 ? "popularity" : "fixed") +
+    state.SetLabel(std::string(mode == 0   ? "median-cut"
+                               : mode == 1 ? "popularity"
+                                           : "fixed") +
                    (photo ? " photo" : " screen"));
 }
-BENCHMARK(BM_CopyWithDepth32To8)
-    ->ArgsProduct({{0, 1, 2}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CopyWithDepth32To8)->ArgsProduct({{0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 void BM_CopyWithDepth8To32(benchmark::State& state) {
     CDibSectionPicture wide, src, dst;

@@ -13,15 +13,20 @@ constexpr int kCubeLevels = 6;
 constexpr int kGreys = 40;
 constexpr int kCells = 32768;
 
-uint8_t CubeLevel(int i) { return uint8_t(i * 51); }
-uint8_t GreyLevel(int i) { return uint8_t(std::lround((i + 1) * 255.0 / (kGreys + 1))); }
+uint8_t CubeLevel(int i) {
+    return uint8_t(i * 51);
+}
+uint8_t GreyLevel(int i) {
+    return uint8_t(std::lround((i + 1) * 255.0 / (kGreys + 1)));
+}
 
 struct FixedTables {
     std::array<RGBAPIXEL, 256> palette{};
-    uint8_t cubeIndex[256];   // nearest cube level of a channel value
-    uint8_t cubeDist[256];    // its distance
-    uint8_t greyBelow[256];   // for a median value: the candidate grey levels around it
+    uint8_t cubeIndex[256]; // nearest cube level of a channel value
+    uint8_t cubeDist[256];  // its distance
+    uint8_t greyBelow[256]; // for a median value: the candidate grey levels around it
     uint8_t greyAbove[256];
+    uint8_t greyLevel[kGreys];
 
     FixedTables() {
         int n = 0;
@@ -33,6 +38,7 @@ struct FixedTables {
             const uint8_t v = GreyLevel(i);
             palette[size_t(n++)] = {v, v, v, 255};
         }
+        for (int i = 0; i < kGreys; ++i) greyLevel[i] = GreyLevel(i);
         for (int c = 0; c < 256; ++c) {
             cubeIndex[c] = uint8_t((c + 25) / 51);
             cubeDist[c] = uint8_t(std::abs(c - CubeLevel(cubeIndex[c])));
@@ -52,9 +58,13 @@ const FixedTables& Tables() {
     return tables;
 }
 
-int Median3(int a, int b, int c) { return std::max(std::min(a, b), std::min(std::max(a, b), c)); }
+int Median3(int a, int b, int c) {
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
 
-inline int CellOf(uint8_t r, uint8_t g, uint8_t b) { return (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3); }
+inline int CellOf(uint8_t r, uint8_t g, uint8_t b) {
+    return (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
+}
 
 [[noreturn]] void ThrowOutOfMemory() {
     throw CTextException(CTextException::OutOfMemory, "Out of memory.");
@@ -65,7 +75,9 @@ inline int CellOf(uint8_t r, uint8_t g, uint8_t b) { return (r >> 3) << 10 | (g 
 CColorQuantizer::CColorQuantizer(int paletteMode, int ditherType)
     : m_paletteMode(paletteMode), m_ditherType(ditherType) {}
 
-const std::array<RGBAPIXEL, 256>& CColorQuantizer::FixedPalette() { return Tables().palette; }
+const std::array<RGBAPIXEL, 256>& CColorQuantizer::FixedPalette() {
+    return Tables().palette;
+}
 
 uint8_t CColorQuantizer::NearestFixedIndex(uint8_t r, uint8_t g, uint8_t b) {
     const FixedTables& t = Tables();
@@ -77,19 +89,14 @@ uint8_t CColorQuantizer::NearestFixedIndex(uint8_t r, uint8_t g, uint8_t b) {
     // the nearest grey is one of the two levels around the median.
     const int m = Median3(r, g, b);
     auto greyDist = [&](int i) {
-        const int v = GreyLevel(i);
+        const int v = t.greyLevel[i];
         return std::abs(r - v) + std::abs(g - v) + std::abs(b - v);
     };
-    int grey = t.greyBelow[m];
-    int greyD = greyDist(grey);
-    if (t.greyAbove[m] != grey) {
-        const int d = greyDist(t.greyAbove[m]);
-        if (d < greyD) {
-            greyD = d;
-            grey = t.greyAbove[m];
-        }
-    }
-    // Cube entries come first, so they win ties.
+    // Written without branches: on photographs every pixel differs and branches mispredict.
+    const int below = t.greyBelow[m], above = t.greyAbove[m];
+    const int dBelow = greyDist(below), dAbove = greyDist(above);
+    const int grey = dAbove < dBelow ? above : below;
+    const int greyD = dAbove < dBelow ? dAbove : dBelow;
     return greyD < cubeDist ? uint8_t(216 + grey) : uint8_t(cube);
 }
 
@@ -164,8 +171,10 @@ void CColorQuantizer::Quantize(const CPicture& source, CPicture& dest) {
         ThrowOutOfMemory();
     }
 
-    if (m_paletteMode == MedianCut) ChooseMedianCut();
-    else ChoosePopularity();
+    if (m_paletteMode == MedianCut)
+        ChooseMedianCut();
+    else
+        ChoosePopularity();
     for (int i = m_paletteCount; i < 256; ++i) m_palette[size_t(i)] = {0, 0, 0, 255};
     dest.SetPalette(m_palette.data(), 256);
     MapWithInverseTable(source, dest);
@@ -197,14 +206,16 @@ void CColorQuantizer::ChoosePopularity() {
         if (m_counts[size_t(c)]) cells.push_back(c);
     const size_t keep = std::min<size_t>(256, cells.size());
     std::partial_sort(cells.begin(), cells.begin() + long(keep), cells.end(), [&](int a, int b) {
-        return m_counts[size_t(a)] != m_counts[size_t(b)] ? m_counts[size_t(a)] > m_counts[size_t(b)]
-                                                          : a < b;
+        return m_counts[size_t(a)] != m_counts[size_t(b)]
+                   ? m_counts[size_t(a)] > m_counts[size_t(b)]
+                   : a < b;
     });
     m_paletteCount = int(keep);
     for (size_t i = 0; i < keep; ++i) {
         const size_t c = size_t(cells[i]);
         const uint32_t n = m_counts[c];
-        m_palette[i] = {uint8_t(m_sumB[c] / n), uint8_t(m_sumG[c] / n), uint8_t(m_sumR[c] / n), 255};
+        m_palette[i] = {uint8_t(m_sumB[c] / n), uint8_t(m_sumG[c] / n), uint8_t(m_sumR[c] / n),
+                        255};
     }
 }
 
@@ -299,7 +310,8 @@ void CColorQuantizer::ChooseMedianCut() {
                     sb += m_sumB[c];
                 }
         if (!n || m_paletteCount >= 256) continue;
-        m_palette[size_t(m_paletteCount++)] = {uint8_t(sb / n), uint8_t(sg / n), uint8_t(sr / n), 255};
+        m_palette[size_t(m_paletteCount++)] = {uint8_t(sb / n), uint8_t(sg / n), uint8_t(sr / n),
+                                               255};
     }
 }
 
@@ -327,6 +339,7 @@ void CColorQuantizer::MapWithInverseTable(const CPicture& source, CPicture& dest
     for (int y = 0; y < source.GetHeight(); ++y) {
         const uint8_t* s = sl[y];
         uint8_t* d = dl[y];
-        for (int x = 0; x < source.GetWidth(); ++x, s += 4) d[x] = inverse[size_t(CellOf(s[2], s[1], s[0]))];
+        for (int x = 0; x < source.GetWidth(); ++x, s += 4)
+            d[x] = inverse[size_t(CellOf(s[2], s[1], s[0]))];
     }
 }

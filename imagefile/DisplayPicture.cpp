@@ -13,11 +13,16 @@ namespace {
 
 QPainter::CompositionMode CompositionFor(uint32_t rop) {
     switch (rop) {
-    case SRCPAINT: return QPainter::RasterOp_SourceOrDestination;
-    case SRCAND: return QPainter::RasterOp_SourceAndDestination;
-    case SRCINVERT: return QPainter::RasterOp_SourceXorDestination;
-    case NOTSRCCOPY: return QPainter::RasterOp_NotSource;
-    default: return QPainter::CompositionMode_SourceOver;
+    case SRCPAINT:
+        return QPainter::RasterOp_SourceOrDestination;
+    case SRCAND:
+        return QPainter::RasterOp_SourceAndDestination;
+    case SRCINVERT:
+        return QPainter::RasterOp_SourceXorDestination;
+    case NOTSRCCOPY:
+        return QPainter::RasterOp_NotSource;
+    default:
+        return QPainter::CompositionMode_SourceOver;
     }
 }
 
@@ -61,7 +66,8 @@ QImage CDisplayPicture::WrapPixels() const {
     QImage image;
     switch (GetBitsPerPixel()) {
     case 32:
-        image = QImage(GetBits(), w, h, stride, HasAlpha() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        image = QImage(GetBits(), w, h, stride,
+                       HasAlpha() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         break;
     case 8:
     case 1: {
@@ -77,7 +83,9 @@ QImage CDisplayPicture::WrapPixels() const {
     return image;
 }
 
-QImage CDisplayPicture::ToQImage() const { return WrapPixels().mirrored(false, true); }
+QImage CDisplayPicture::ToQImage() const {
+    return WrapPixels().mirrored(false, true);
+}
 
 void CDisplayPicture::CreateFromQImage(const QImage& source) {
     QImage image = source;
@@ -99,8 +107,10 @@ void CDisplayPicture::CreateFromQImage(const QImage& source) {
             SetPaletteEntry(i, uint8_t(qRed(table[i])), uint8_t(qGreen(table[i])),
                             uint8_t(qBlue(table[i])), 255);
     }
-    const size_t rowBytes = std::min<size_t>(size_t(GetBytesPerLine()), size_t(image.bytesPerLine()));
-    for (int y = 0; y < GetHeight(); ++y) std::memcpy(GetLineArray()[y], image.constScanLine(y), rowBytes);
+    const size_t rowBytes =
+        std::min<size_t>(size_t(GetBytesPerLine()), size_t(image.bytesPerLine()));
+    for (int y = 0; y < GetHeight(); ++y)
+        std::memcpy(GetLineArray()[y], image.constScanLine(y), rowBytes);
 }
 
 void CDisplayPicture::DrawRegion(QPainter& painter, const QRect* dest, const QRect* src, bool,
@@ -138,7 +148,8 @@ void CDisplayPicture::DrawScaled(QPainter& painter, int x, int y, int width, int
     DrawRegion(painter, &dest, nullptr, true, -1, rop);
 }
 
-void CDisplayPicture::DrawScaled(QPainter& painter, int x, int y, double factor, uint32_t rop) const {
+void CDisplayPicture::DrawScaled(QPainter& painter, int x, int y, double factor,
+                                 uint32_t rop) const {
     DrawScaled(painter, x, y, int(GetWidth() * factor), int(GetHeight() * factor), rop);
 }
 
@@ -161,7 +172,8 @@ bool CDisplayPicture::CreateFromClipboard(int format) {
                                : QByteArray();
     if (bmp.size() > 14 && bmp.startsWith("BM")) {
         try {
-            CreateFromDIB(reinterpret_cast<const uint8_t*>(bmp.constData()) + 14, size_t(bmp.size()) - 14);
+            CreateFromDIB(reinterpret_cast<const uint8_t*>(bmp.constData()) + 14,
+                          size_t(bmp.size()) - 14);
             return true;
         } catch (const CTextException&) {
             // fall through to the other readers
@@ -186,7 +198,8 @@ bool CDisplayPicture::CreateFromResource(int id) {
     const QByteArray data = file.readAll();
     if (data.size() <= 14 || !data.startsWith("BM")) return false;
     try {
-        CreateFromDIB(reinterpret_cast<const uint8_t*>(data.constData()) + 14, size_t(data.size()) - 14);
+        CreateFromDIB(reinterpret_cast<const uint8_t*>(data.constData()) + 14,
+                      size_t(data.size()) - 14);
     } catch (const CTextException&) {
         return false;
     }

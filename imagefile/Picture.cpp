@@ -100,7 +100,8 @@ void CPicture::CreateImpl(int width, int height, uint16_t bpp, bool alpha, bool 
 void CPicture::InitLineArray() {
     const size_t stride = size_t(GetBytesPerLine());
     m_lines.resize(size_t(m_height));
-    for (int i = 0; i < m_height; ++i) m_lines[size_t(i)] = m_bits + size_t(m_height - 1 - i) * stride;
+    for (int i = 0; i < m_height; ++i)
+        m_lines[size_t(i)] = m_bits + size_t(m_height - 1 - i) * stride;
 }
 
 void CPicture::ResetFields() {
@@ -117,11 +118,17 @@ size_t CPicture::GetMemUsed() const {
     return size_t(GetBytesPerLine()) * size_t(m_height) + HeaderAndPaletteSize(m_bpp) + 48;
 }
 
-int CPicture::GetBytesPerLine() const { return StrideFor(m_width, m_bpp); }
+int CPicture::GetBytesPerLine() const {
+    return StrideFor(m_width, m_bpp);
+}
 
-void CPicture::Lock(bool, bool) { ++m_lockCount; }
+void CPicture::Lock(bool, bool) {
+    ++m_lockCount;
+}
 
-void CPicture::Unlock() { --m_lockCount; }
+void CPicture::Unlock() {
+    --m_lockCount;
+}
 
 void CPicture::SetPaletteEntry(int index, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
     if (index < 0 || index >= GetPaletteSize()) return;
@@ -297,8 +304,10 @@ void CPicture::CreateFromDIB(const uint8_t* dib, size_t size) {
     const bool alpha = false;
     CreateForOverwrite(width, height, bpp, alpha);
     if (bpp <= 8) {
-        if (bitCount == 1) std::memset(m_palette, 0, 2 * 4);
-        else std::memset(m_palette, 0, 256 * 4);
+        if (bitCount == 1)
+            std::memset(m_palette, 0, 2 * 4);
+        else
+            std::memset(m_palette, 0, 256 * 4);
         std::memcpy(m_palette, pal, size_t(paletteEntries) * 4);
     }
     uint8_t* const* dl = GetLineArray();
@@ -311,8 +320,14 @@ void CPicture::CreateFromDIB(const uint8_t* dib, size_t size) {
         shift[i] = 0;
         bits[i] = 0;
         if (m == 0) continue;
-        while (!(m & 1)) { m >>= 1; ++shift[i]; }
-        while (m & 1) { m >>= 1; ++bits[i]; }
+        while (!(m & 1)) {
+            m >>= 1;
+            ++shift[i];
+        }
+        while (m & 1) {
+            m >>= 1;
+            ++bits[i];
+        }
     }
     auto channel = [&](uint32_t v, int i) -> uint8_t {
         if (bits[i] == 0) return 0;
@@ -400,9 +415,13 @@ std::vector<uint8_t> CPicture::GetBmpFile() const {
 // ---------------------------------------------------------------------------------------------
 // CDibPicture
 
-CDibPicture::CDibPicture() { Create(16, 16, 8, false); }
+CDibPicture::CDibPicture() {
+    Create(16, 16, 8, false);
+}
 
-CDibPicture::~CDibPicture() { FreeContents(); }
+CDibPicture::~CDibPicture() {
+    FreeContents();
+}
 
 bool CDibPicture::Allocate(size_t pixelBytes, uint16_t bpp) {
     const size_t head = HeaderAndPaletteSize(bpp);
@@ -431,9 +450,13 @@ void CDibPicture::FreeContents() {
 // ---------------------------------------------------------------------------------------------
 // CDibSectionPicture
 
-CDibSectionPicture::CDibSectionPicture() { Create(16, 16, 8, false); }
+CDibSectionPicture::CDibSectionPicture() {
+    Create(16, 16, 8, false);
+}
 
-CDibSectionPicture::~CDibSectionPicture() { FreeContents(); }
+CDibSectionPicture::~CDibSectionPicture() {
+    FreeContents();
+}
 
 bool CDibSectionPicture::Allocate(size_t pixelBytes, uint16_t bpp) {
     if (!m_headerBlock) m_headerBlock = static_cast<uint8_t*>(AllocOrThrow(40 + 256 * 4, true));

@@ -12,13 +12,17 @@
 
 namespace {
 
-void SetPixel(CPicture& p, int x, int y, uint32_t v) { std::memcpy(p.GetLineArray()[y] + 4 * x, &v, 4); }
+void SetPixel(CPicture& p, int x, int y, uint32_t v) {
+    std::memcpy(p.GetLineArray()[y] + 4 * x, &v, 4);
+}
 
 void MakeQuadrants(CDisplayPicture& p) {
     p.Create(4, 2, 32, false);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x)
-            SetPixel(p, x, y, y == 0 ? (x < 2 ? 0xFFFF0000 : 0xFF00FF00) : (x < 2 ? 0xFF0000FF : 0xFFFFFFFF));
+            SetPixel(p, x, y,
+                     y == 0 ? (x < 2 ? 0xFFFF0000 : 0xFF00FF00)
+                            : (x < 2 ? 0xFF0000FF : 0xFFFFFFFF));
 }
 
 } // namespace

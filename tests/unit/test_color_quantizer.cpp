@@ -102,8 +102,8 @@ TEST_P(AdaptiveModes, ManyColoursStayClose) {
         for (int x = 0; x < 256; ++x) {
             const RGBAPIXEL e = dst.GetPalette()[dst.GetLineArray()[y][x]];
             const uint32_t s = PixelAt(src, x, y);
-            total += std::abs(int(e.r) - int((s >> 16) & 255)) + std::abs(int(e.g) - int((s >> 8) & 255)) +
-                     std::abs(int(e.b) - int(s & 255));
+            total += std::abs(int(e.r) - int((s >> 16) & 255)) +
+                     std::abs(int(e.g) - int((s >> 8) & 255)) + std::abs(int(e.b) - int(s & 255));
         }
     const double mean = double(total) / (256 * 128);
     // Median cut spreads its entries over the picture's colours; popularity only has the
@@ -112,4 +112,5 @@ TEST_P(AdaptiveModes, ManyColoursStayClose) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, AdaptiveModes,
-                         ::testing::Values(int(CColorQuantizer::MedianCut), int(CColorQuantizer::Popularity)));
+                         ::testing::Values(int(CColorQuantizer::MedianCut),
+                                           int(CColorQuantizer::Popularity)));

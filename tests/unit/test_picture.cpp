@@ -14,7 +14,9 @@ uint32_t PixelAt(const CPicture& p, int x, int y) {
     return v;
 }
 
-void SetPixel(CPicture& p, int x, int y, uint32_t v) { std::memcpy(p.GetLineArray()[y] + 4 * x, &v, 4); }
+void SetPixel(CPicture& p, int x, int y, uint32_t v) {
+    std::memcpy(p.GetLineArray()[y] + 4 * x, &v, 4);
+}
 
 void FillRandom(CPicture& p, uint32_t seed) {
     std::mt19937 rng(seed);
@@ -59,9 +61,8 @@ TEST(Picture, StrideAndMemoryInUseForOddWidths) {
         int stride;
     };
     // 1 bpp: a partial byte counts, then round to 4; 8 bpp: round to 4; 32 bpp: 4 per pixel.
-    const Case cases[] = {{1, 1, 4},  {7, 1, 4},  {9, 1, 4},  {33, 1, 8},  {31, 1, 4},
-                          {1, 8, 4},  {3, 8, 4},  {5, 8, 8},  {13, 8, 16}, {1, 32, 4},
-                          {3, 32, 12}, {17, 32, 68}};
+    const Case cases[] = {{1, 1, 4}, {7, 1, 4}, {9, 1, 4},   {33, 1, 8}, {31, 1, 4},  {1, 8, 4},
+                          {3, 8, 4}, {5, 8, 8}, {13, 8, 16}, {1, 32, 4}, {3, 32, 12}, {17, 32, 68}};
     for (const Case& c : cases) {
         CDibSectionPicture p;
         p.Create(c.width, 5, c.bpp, false);
@@ -136,7 +137,8 @@ TEST(PictureDepth, ExactCopyKeepsPaletteAlphaAndPixels) {
     dst.CopyWithDepth(src, 0);
     EXPECT_EQ(dst.GetBitsPerPixel(), 8);
     EXPECT_EQ(dst.GetPalette()[5], (RGBAPIXEL{3, 2, 1, 4}));
-    for (int y = 0; y < 3; ++y) EXPECT_EQ(std::memcmp(dst.GetLineArray()[y], src.GetLineArray()[y], 7), 0);
+    for (int y = 0; y < 3; ++y)
+        EXPECT_EQ(std::memcmp(dst.GetLineArray()[y], src.GetLineArray()[y], 7), 0);
 
     src.Create(5, 5, 32, true);
     FillRandom(src, 3);
@@ -206,12 +208,14 @@ TEST(PictureDepth, EightToThirtyTwoToEightMapsToNearestFixedEntry) {
     src.Create(37, 11, 8, false);
     FillRandom(src, 4);
     std::mt19937 rng(5);
-    for (int i = 0; i < 256; ++i) src.SetPaletteEntry(i, uint8_t(rng()), uint8_t(rng()), uint8_t(rng()));
+    for (int i = 0; i < 256; ++i)
+        src.SetPaletteEntry(i, uint8_t(rng()), uint8_t(rng()), uint8_t(rng()));
     CDibPicture wide, back;
     wide.CopyWithDepth(src, 32);
     back.CopyWithDepth(wide, 8);
     ASSERT_EQ(back.GetBitsPerPixel(), 8);
-    for (int i = 0; i < 256; ++i) EXPECT_EQ(back.GetPalette()[i], CColorQuantizer::FixedPalette()[size_t(i)]);
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ(back.GetPalette()[i], CColorQuantizer::FixedPalette()[size_t(i)]);
     for (int y = 0; y < 11; ++y)
         for (int x = 0; x < 37; ++x) {
             const uint32_t colour = PixelAt(wide, x, y);
@@ -259,8 +263,8 @@ TEST(PictureDib, WidensFourAndTwentyFourBitDibs) {
     std::vector<uint8_t> dib(40 + 2 * 12, 0);
     BITMAPINFOHEADER h{40, 3, -2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     std::memcpy(dib.data(), &h, 40);
-    dib[40] = 1, dib[41] = 2, dib[42] = 3;      // top-left: blue 1, green 2, red 3
-    dib[40 + 12 + 6] = 0xFF;                     // bottom row, third pixel, blue
+    dib[40] = 1, dib[41] = 2, dib[42] = 3; // top-left: blue 1, green 2, red 3
+    dib[40 + 12 + 6] = 0xFF;               // bottom row, third pixel, blue
     CDibPicture p;
     p.CreateFromDIB(dib.data(), dib.size());
     EXPECT_EQ(p.GetBitsPerPixel(), 32);

@@ -12,7 +12,6 @@ TEST(VirtualKeys, NamedKeysRoundTrip) {
     for (unsigned vk = 112; vk <= 123; ++vk) named.push_back(vk);
     for (unsigned vk = 48; vk <= 57; ++vk) named.push_back(vk);
     for (unsigned vk = 65; vk <= 90; ++vk) named.push_back(vk);
-    ASSERT_EQ(named.size(), 80u);
     for (unsigned vk : named) {
         const unsigned long sym = OrvKeysymFromVirtualKey(vk);
         ASSERT_NE(sym, 0ul) << vk;

@@ -84,6 +84,22 @@ Window ActiveClient(Display* d, unsigned long ownWindow) {
     return w;
 }
 
+// A pixel of an image in any other layout (16-bit displays, other byte orders).
+uint32_t ConvertPixel(XImage* image, int x, int y) {
+    const unsigned long p = XGetPixel(image, x, y);
+    auto scale = [p](unsigned long m) -> uint32_t {
+        if (!m) return 0;
+        unsigned long v = p;
+        while (!(m & 1)) {
+            m >>= 1;
+            v >>= 1;
+        }
+        return uint32_t((v & m) * 255 / m);
+    };
+    return 0xFF000000u | scale(image->red_mask) << 16 | scale(image->green_mask) << 8 |
+           scale(image->blue_mask);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -211,35 +227,31 @@ void CScreenGrabber::Grab(const ScreenRect& rect, ShapeMask& mask, uint32_t colo
 
     for (int y = 0; y < height; ++y) {
         uint32_t* row = reinterpret_cast<uint32_t*>(out.GetLineArray()[y]);
-        std::fill(row, row + width, background);
         const int sy = rect.top + y;
-        if (!image || sy < y0 || sy >= y1) continue;
-        for (const ShapeSpan& span : mask.Row(y)) {
-            // Clip the span to the part that was read.
-            const int b = std::max(span.begin, x0 - rect.left),
-                      e = std::min(span.end, x1 - rect.left);
-            if (b >= e) continue;
-            if (direct) {
-                const uint32_t* src = reinterpret_cast<const uint32_t*>(
-                                          image->data + size_t(sy - y0) * size_t(stride)) +
-                                      (rect.left + b - x0);
-                for (int x = b; x < e; ++x) row[x] = src[x - b] | 0xFF000000u;
-            } else {
-                for (int x = b; x < e; ++x) {
-                    const unsigned long p = XGetPixel(image, rect.left + x - x0, sy - y0);
-                    auto scale = [](unsigned long v, unsigned long m) -> uint32_t {
-                        if (!m) return 0;
-                        while (!(m & 1)) {
-                            m >>= 1;
-                            v >>= 1;
-                        }
-                        return uint32_t((v & m) * 255 / m);
-                    };
-                    row[x] = 0xFF000000u | scale(p, image->red_mask) << 16 |
-                             scale(p, image->green_mask) << 8 | scale(p, image->blue_mask);
+        int filled = 0; // everything left of this is written
+        if (image && sy >= y0 && sy < y1) {
+            const char* srcRow = image->data + size_t(sy - y0) * size_t(stride);
+            for (const ShapeSpan& span : mask.Row(y)) {
+                // Clip the span to the part that was read.
+                const int b = std::max(span.begin, x0 - rect.left);
+                const int e = std::min(span.end, x1 - rect.left);
+                if (b >= e) continue;
+                std::fill(row + filled, row + b, background);
+                if (direct) {
+                    // The server leaves the fourth byte 0; pictures without alpha keep it 255.
+                    const uint32_t* src =
+                        reinterpret_cast<const uint32_t*>(srcRow) + (rect.left + b - x0);
+                    uint32_t* dst = row + b;
+                    const int n = e - b;
+                    for (int i = 0; i < n; ++i) dst[i] = src[i] | 0xFF000000u;
+                } else {
+                    for (int x = b; x < e; ++x)
+                        row[x] = ConvertPixel(image, rect.left + x - x0, sy - y0);
                 }
+                filled = e;
             }
         }
+        std::fill(row + filled, row + width, background);
     }
     if (image && !(m_shm && image == m_shm->image)) XDestroyImage(image);
 }

@@ -12,6 +12,8 @@ PACKAGES=(
   qt6-qpa-plugins
   # X11
   libx11-dev libxext-dev libxtst-dev libxrandr-dev libxfixes-dev
+  # sound: the desktop sound service (PulseAudio or PipeWire)
+  libpulse-dev
   # image libraries
   libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev
   # tests and benchmarks

@@ -10,6 +10,7 @@
 #include <functional>
 #include <thread>
 
+#include "capture/CaptureSound.h"
 #include "capture/ScreenGrab.h"
 #include "imagefile/Picture.h"
 
@@ -184,4 +185,23 @@ TEST_F(X11Test, FindsTheActiveWindowAndItsClientArea) {
     // The program's own window is never the active window to capture.
     EXPECT_FALSE(WindowFinder::ActiveWindowRect(d, w, frame));
     EXPECT_FALSE(WindowFinder::ClientAreaRect(d, w, client));
+}
+
+TEST(CaptureSound, ReadsOurWaveAndRefusesBrokenOnes) {
+    std::FILE* f = std::fopen(ORVANE_SOURCE_DIR "/resources/sounds/capture.wav", "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> wav(65536);
+    wav.resize(std::fread(wav.data(), 1, wav.size(), f));
+    std::fclose(f);
+    WaveData w;
+    ASSERT_TRUE(ParseWave(wav.data(), wav.size(), w));
+    EXPECT_EQ(w.channels, 1);
+    EXPECT_EQ(w.sampleRate, 22050);
+    EXPECT_EQ(w.bitsPerSample, 16);
+    EXPECT_EQ(w.size, wav.size() - 44);
+    for (size_t cut : {size_t(0), size_t(11), size_t(30), size_t(43), wav.size() - 1})
+        EXPECT_FALSE(ParseWave(wav.data(), cut, w)) << cut;
+    // Without a sound service the call returns at once and nothing breaks.
+    PlayWaveAsync(wav);
+    PlayWaveAsync(std::vector<uint8_t>(10, 0));
 }

@@ -7,6 +7,7 @@
 #include <tiffio.h>
 
 #include "imagefile/ImageError.h"
+#include "imagefile/Picture.h"
 
 // Per-handle message handlers: errors are kept for the exception (the last one wins), warnings
 // go to the diagnostic output only.
@@ -39,6 +40,9 @@ public:
         if (!m_options) RaiseImageError(CTextException::OutOfMemory, "Out of memory.");
         TIFFOpenOptionsSetErrorHandlerExtR(m_options, TiffErrorHandler, messages);
         TIFFOpenOptionsSetWarningHandlerExtR(m_options, TiffWarningHandler, messages);
+        // A damaged directory can ask the library for any amount of memory; nothing a
+        // picture within the size limit needs comes near this.
+        TIFFOpenOptionsSetMaxSingleMemAlloc(m_options, tmsize_t(kMaxPicturePixels) * 4);
     }
     ~TiffOpenOptions() { TIFFOpenOptionsFree(m_options); }
     TiffOpenOptions(const TiffOpenOptions&) = delete;

@@ -30,7 +30,9 @@ const CPicture& Screenshot() {
     return picture;
 }
 
-std::string SamplePath(const char* ext) { return BenchDir() + "/screenshot." + ext; }
+std::string SamplePath(const char* ext) {
+    return BenchDir() + "/screenshot." + ext;
+}
 
 void Encode(benchmark::State& state, const char* ext) {
     const CPicture& picture = Screenshot();

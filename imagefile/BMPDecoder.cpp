@@ -131,8 +131,8 @@ void CBMPDecoder::MakePicture(CDataSource& source, CPicture& picture, int wanted
     std::vector<RGBAPIXEL> palette(256, RGBAPIXEL{0, 0, 0, 255});
     if (bitCount <= 8) {
         const uint64_t entries = coloursUsed ? coloursUsed : 1u << bitCount;
-        if (entries > source.GetRemaining() / 4) RaiseImageError(CTextException::EndOfData,
-                                                                 "End of file reached while decoding.\n");
+        if (entries > source.GetRemaining() / 4)
+            RaiseImageError(CTextException::EndOfData, "End of file reached while decoding.\n");
         const uint8_t* p = source.ReadNBytes(size_t(entries) * 4);
         for (size_t i = 0; i < std::min<uint64_t>(entries, 256); ++i)
             palette[i] = {p[4 * i], p[4 * i + 1], p[4 * i + 2], 255};
@@ -141,8 +141,8 @@ void CBMPDecoder::MakePicture(CDataSource& source, CPicture& picture, int wanted
     // is taken to mean "right after the palette".
     if (start + pixelOffset > source.GetPosition()) source.Seek(start + pixelOffset);
 
-    const bool rle = bitCount <= 8 && bitCount >= 4 && compression != BI_RGB &&
-                     compression != BI_BITFIELDS;
+    const bool rle =
+        bitCount <= 8 && bitCount >= 4 && compression != BI_RGB && compression != BI_BITFIELDS;
     const size_t fileStride = (size_t(width) * size_t(bitCount) + 31) / 32 * 4;
     if (!rle) {
         // The last row's padding is often missing; the pixels themselves must be there.
@@ -153,8 +153,10 @@ void CBMPDecoder::MakePicture(CDataSource& source, CPicture& picture, int wanted
     }
 
     const bool target32 = bitCount > 8 || wantedBpp == 32;
-    if (rle) picture.Create(width, height, target32 ? 32 : 8, false);
-    else picture.CreateForOverwrite(width, height, target32 ? 32 : 8, false);
+    if (rle)
+        picture.Create(width, height, target32 ? 32 : 8, false);
+    else
+        picture.CreateForOverwrite(width, height, target32 ? 32 : 8, false);
     CPictureWriteLock lock(picture);
     if (!target32) picture.SetPalette(palette.data(), 256);
     const IndexRowWriter writer{picture, palette.data(), target32};
@@ -188,8 +190,7 @@ void CBMPDecoder::MakePicture(CDataSource& source, CPicture& picture, int wanted
             if (bitCount == 8) {
                 std::memcpy(idx, in, size_t(width));
             } else if (bitCount == 4) {
-                for (int x = 0; x < width; ++x)
-                    idx[x] = (x & 1) ? in[x / 2] & 15 : in[x / 2] >> 4;
+                for (int x = 0; x < width; ++x) idx[x] = (x & 1) ? in[x / 2] & 15 : in[x / 2] >> 4;
             } else {
                 for (int x = 0; x < width; ++x) idx[x] = (in[x / 8] >> (7 - (x & 7))) & 1;
             }
@@ -212,7 +213,17 @@ void CBMPDecoder::MakePicture(CDataSource& source, CPicture& picture, int wanted
         }
         case 24: {
             auto* px = reinterpret_cast<uint32_t*>(out);
-            for (int x = 0; x < width; ++x) {
+            int x = 0;
+            // Four pixels from three words, while the source row has whole words left.
+            for (; x + 4 <= width; x += 4) {
+                uint32_t w[3];
+                std::memcpy(w, in + 3 * x, 12);
+                px[x] = w[0] | 0xFF000000u;
+                px[x + 1] = (w[0] >> 24) | (w[1] << 8) | 0xFF000000u;
+                px[x + 2] = (w[1] >> 16) | (w[2] << 16) | 0xFF000000u;
+                px[x + 3] = (w[2] >> 8) | 0xFF000000u;
+            }
+            for (; x < width; ++x) {
                 const uint8_t* s = in + 3 * x;
                 px[x] = uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | 0xFF000000u;
             }

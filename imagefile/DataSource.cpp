@@ -21,6 +21,36 @@ namespace {
 // Code reported when a file cannot be opened, read or written.
 constexpr int kFileAccessError = CTextException::WrongSignature;
 
+// Output buffers are kept for the next sink of the same thread: a fresh buffer of a few
+// megabytes would cost more in page faults than encoding into it.
+struct SinkBufferCache {
+    uint8_t* buffer = nullptr;
+    size_t capacity = 0;
+    ~SinkBufferCache() { std::free(buffer); }
+};
+thread_local SinkBufferCache t_sinkBuffer;
+
+uint8_t* TakeSinkBuffer(size_t capacity, size_t* granted) {
+    if (t_sinkBuffer.buffer && t_sinkBuffer.capacity >= capacity) {
+        uint8_t* buffer = t_sinkBuffer.buffer;
+        *granted = t_sinkBuffer.capacity;
+        t_sinkBuffer.buffer = nullptr;
+        t_sinkBuffer.capacity = 0;
+        return buffer;
+    }
+    *granted = capacity;
+    return static_cast<uint8_t*>(std::malloc(capacity ? capacity : 1));
+}
+
+void ReturnSinkBuffer(uint8_t* buffer, size_t capacity) {
+    if (!buffer) return;
+    if (capacity > t_sinkBuffer.capacity) {
+        std::swap(buffer, t_sinkBuffer.buffer);
+        t_sinkBuffer.capacity = capacity;
+    }
+    std::free(buffer);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -90,7 +120,9 @@ CMemorySource::CMemorySource(const uint8_t* data, size_t size) {
 // ---------------------------------------------------------------------------------------------
 // CFileSource
 
-CFileSource::~CFileSource() { Release(); }
+CFileSource::~CFileSource() {
+    Release();
+}
 
 int CFileSource::Open(const std::string& path) {
     Release();
@@ -132,7 +164,9 @@ void CFileSource::Release() noexcept {
 // ---------------------------------------------------------------------------------------------
 // CFileSink
 
-CFileSink::~CFileSink() { Discard(); }
+CFileSink::~CFileSink() {
+    Discard();
+}
 
 int CFileSink::Open(const std::string& path, size_t capacity) {
     Discard();
@@ -145,7 +179,8 @@ int CFileSink::Open(const std::string& path, size_t capacity) {
     }
     if (fd < 0) return kFileAccessError;
     // Pages of the buffer are only touched as output arrives, so a generous capacity is free.
-    uint8_t* buffer = static_cast<uint8_t*>(std::malloc(capacity ? capacity : 1));
+    size_t granted = 0;
+    uint8_t* buffer = TakeSinkBuffer(capacity, &granted);
     if (!buffer) {
         ::close(fd);
         if (created) ::unlink(path.c_str());
@@ -155,6 +190,7 @@ int CFileSink::Open(const std::string& path, size_t capacity) {
     m_fd = fd;
     m_created = created;
     m_buffer = buffer;
+    m_bufferSize = granted;
     m_capacity = capacity;
     m_size = 0;
     return 0;
@@ -184,14 +220,16 @@ void CFileSink::Close() {
     for (size_t done = 0; ok && done < m_size;) {
         const ssize_t n = ::write(m_fd, m_buffer + done, m_size - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else done += size_t(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += size_t(n);
     }
     if (::close(m_fd) != 0) ok = false;
     m_fd = -1;
-    std::free(m_buffer);
+    ReturnSinkBuffer(m_buffer, m_bufferSize);
     m_buffer = nullptr;
-    m_capacity = m_size = 0;
+    m_capacity = m_size = m_bufferSize = 0;
     if (!ok) RaiseImageError(kFileAccessError, "Writing " + m_path + " failed");
 }
 
@@ -201,7 +239,7 @@ void CFileSink::Discard() noexcept {
         if (m_created) ::unlink(m_path.c_str());
     }
     m_fd = -1;
-    std::free(m_buffer);
+    ReturnSinkBuffer(m_buffer, m_bufferSize);
     m_buffer = nullptr;
-    m_capacity = m_size = 0;
+    m_capacity = m_size = m_bufferSize = 0;
 }

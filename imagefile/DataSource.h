@@ -121,6 +121,7 @@ private:
     int m_fd = -1;
     bool m_created = false;
     uint8_t* m_buffer = nullptr;
+    size_t m_bufferSize = 0; // may exceed the capacity when a larger buffer was reused
     size_t m_capacity = 0;
     size_t m_size = 0;
 };

@@ -51,8 +51,10 @@ void CGIFDecoder::MakePicture(CDataSource& source, CPicture& picture, int) {
 
     uint8_t* const* lines = picture.GetLineArray();
     // A file that simply ends keeps what was drawn so far, as JPEG does.
-    auto cutShort = [&] { return gif->Error == D_GIF_ERR_READ_FAILED && source.GetRemaining() == 0; };
-    for (int imageNumber = 1;; ) {
+    auto cutShort = [&] {
+        return gif->Error == D_GIF_ERR_READ_FAILED && source.GetRemaining() == 0;
+    };
+    for (int imageNumber = 1;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
         if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
             // Many writers leave out the trailer; what was drawn is the picture.

@@ -42,8 +42,8 @@ bool LooksLikeTarga(const uint8_t* h, size_t n) {
 
 } // namespace
 
-ImageDecoder::FileType ImageDecoder::Recognize(const std::string& path, const uint8_t* h,
-                                               size_t n, size_t totalSize) {
+ImageDecoder::FileType ImageDecoder::Recognize(const std::string& path, const uint8_t* h, size_t n,
+                                               size_t totalSize) {
     std::string upper = path;
     for (char& c : upper) c = char(std::toupper(static_cast<unsigned char>(c)));
     if (upper.find(".WMF") != std::string::npos) return FileType::WindowsMetafile;
@@ -53,9 +53,9 @@ ImageDecoder::FileType ImageDecoder::Recognize(const std::string& path, const ui
     if (LooksLikeTarga(h, n)) return FileType::Targa;
     if (Match(h, n, 0, "GIF8", 4)) return FileType::Gif;
     if (Match(h, n, 0, "II*\0", 4) || Match(h, n, 0, "MM\0*", 4)) return FileType::Tiff;
-    if (totalSize > 540 && (Match(h, n, 522, "\x00\x11\x02\xFF", 4) ||
-                            Match(h, n, 522, "\x00\x11\x01", 3) ||
-                            Match(h, n, 522, "\x11\x01\x01\x00", 4)))
+    if (totalSize > 540 &&
+        (Match(h, n, 522, "\x00\x11\x02\xFF", 4) || Match(h, n, 522, "\x00\x11\x01", 3) ||
+         Match(h, n, 522, "\x11\x01\x01\x00", 4)))
         return FileType::Pict;
     if (Match(h, n, 0, "\xFF\xD8\xFF", 3)) return FileType::Jpeg;
     if (Match(h, n, 0, "\x89PNG", 4)) return FileType::Png;
@@ -106,11 +106,21 @@ void ImageDecoder::Decode(CDataSource& source, const std::string& path, CPicture
     switch (Recognize(path, head, headSize, source.GetFileSize())) {
     case FileType::Unknown:
         RaiseImageError(CTextException::UnknownFileType, "Unknown file type.");
-    case FileType::Bitmap: decoder = &bmp; break;
-    case FileType::Jpeg: decoder = &jpeg; break;
-    case FileType::Png: decoder = &png; break;
-    case FileType::Tiff: decoder = &tiff; break;
-    case FileType::Gif: decoder = &gif; break;
+    case FileType::Bitmap:
+        decoder = &bmp;
+        break;
+    case FileType::Jpeg:
+        decoder = &jpeg;
+        break;
+    case FileType::Png:
+        decoder = &png;
+        break;
+    case FileType::Tiff:
+        decoder = &tiff;
+        break;
+    case FileType::Gif:
+        decoder = &gif;
+        break;
     case FileType::EpsTiffPreview:
         // The TIFF section's offset is at 20; its own offsets count from there.
         source.Seek(LE32At(head + 20));

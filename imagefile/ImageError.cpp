@@ -7,8 +7,10 @@ namespace {
 
 bool RaisedWithoutPrefix(const std::string& message) {
     static const char* const kPlain[] = {
-        "Out of memory creating bitmap.",   "Can't allocate global memory block.",
-        "Buffer overflow while encoding.\n", "End of file reached while decoding.\n",
+        "Out of memory creating bitmap.",
+        "Can't allocate global memory block.",
+        "Buffer overflow while encoding.\n",
+        "End of file reached while decoding.\n",
         "Out of memory.",
     };
     for (const char* plain : kPlain)

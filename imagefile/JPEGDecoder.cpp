@@ -1,11 +1,11 @@
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <vector>
-#include <algorithm>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 #include "imagefile/ImageError.h"
 #include "imagefile/JPEGCommon.h"
@@ -58,9 +58,12 @@ bool DecodeInto(jpeg_decompress_struct* cinfo, JpegErrorManager* err, CPicture* 
     cinfo->do_fancy_upsampling = FALSE;
     const bool grey = cinfo->jpeg_color_space == JCS_GRAYSCALE;
     const bool cmyk = cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
-    if (cmyk) cinfo->out_color_space = JCS_CMYK;
-    else if (grey && wantedBpp != 32) cinfo->out_color_space = JCS_GRAYSCALE;
-    else cinfo->out_color_space = JCS_EXT_BGRA;
+    if (cmyk)
+        cinfo->out_color_space = JCS_CMYK;
+    else if (grey && wantedBpp != 32)
+        cinfo->out_color_space = JCS_GRAYSCALE;
+    else
+        cinfo->out_color_space = JCS_EXT_BGRA;
     jpeg_calc_output_dimensions(cinfo);
     CheckPictureSize(cinfo->output_width, cinfo->output_height);
     const int width = int(cinfo->output_width), height = int(cinfo->output_height);
@@ -94,7 +97,6 @@ struct DecompressGuard {
     jpeg_decompress_struct* cinfo;
     ~DecompressGuard() { jpeg_destroy_decompress(cinfo); }
 };
-
 
 bool CreateDecompress(jpeg_decompress_struct* cinfo, JpegErrorManager* err) {
     if (setjmp(err->jump)) return false;

@@ -45,8 +45,7 @@ bool DecodeInto(png_structp png, png_infop info, CPicture* picture) {
     png_read_info(png, info);
     png_uint_32 width = 0, height = 0;
     int bitDepth = 0, colourType = 0, interlace = 0;
-    png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, nullptr,
-                 nullptr);
+    png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
     CheckPictureSize(width, height);
 
     if (bitDepth == 16) png_set_strip_16(png);
@@ -108,8 +107,7 @@ struct PngReadGuard {
 
 void CPNGDecoder::MakePicture(CDataSource& source, CPicture& picture, int) {
     PngReadState state{&source, 0, {}};
-    png_structp png =
-        png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
     if (!png) RaiseImageError(CTextException::OutOfMemory, "Out of memory.");
     PngReadGuard guard{png, nullptr};
     guard.info = png_create_info_struct(png);

@@ -29,7 +29,9 @@ void PngWrite(png_structp png, png_bytep data, size_t length) {
 }
 void PngFlush(png_structp) {}
 
-bool IsGrey(const RGBAPIXEL& p, uint8_t v) { return p.r == v && p.g == v && p.b == v; }
+bool IsGrey(const RGBAPIXEL& p, uint8_t v) {
+    return p.r == v && p.g == v && p.b == v;
+}
 
 // The only frame libpng may jump out of; nothing in it needs destroying.
 bool EncodeFrom(png_structp png, png_infop info, const CPicture* picture) {
@@ -50,9 +52,8 @@ bool EncodeFrom(png_structp png, png_infop info, const CPicture* picture) {
             if (whiteBlack) png_set_invert_mono(png);
             sigBit.gray = 1;
         } else {
-            png_set_IHDR(png, info, width, height, 1, PNG_COLOR_TYPE_PALETTE,
-                         PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                         PNG_FILTER_TYPE_DEFAULT);
+            png_set_IHDR(png, info, width, height, 1, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                         PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
             png_color entries[2];
             for (int i = 0; i < 2; ++i) entries[i] = {palette[i].r, palette[i].g, palette[i].b};
             png_set_PLTE(png, info, entries, 2);
@@ -99,8 +100,7 @@ struct PngWriteGuard {
 
 void CPNGEncoder::DoEncode(CFileSink& sink, const CPicture& picture) {
     PngWriteState state{&sink, {}};
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, PngError, PngWarning);
     if (!png) RaiseImageError(CTextException::OutOfMemory, "Out of memory.");
     PngWriteGuard guard{png, nullptr};
     guard.info = png_create_info_struct(png);

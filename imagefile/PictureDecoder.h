@@ -42,7 +42,9 @@ public:
 // Keeps a picture locked for writing while a decoder fills it.
 class CPictureWriteLock {
 public:
-    explicit CPictureWriteLock(CPicture& picture) : m_picture(picture) { picture.Lock(false, true); }
+    explicit CPictureWriteLock(CPicture& picture) : m_picture(picture) {
+        picture.Lock(false, true);
+    }
     ~CPictureWriteLock() { m_picture.Unlock(); }
     CPictureWriteLock(const CPictureWriteLock&) = delete;
     CPictureWriteLock& operator=(const CPictureWriteLock&) = delete;

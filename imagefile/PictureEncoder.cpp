@@ -26,12 +26,18 @@ bool EncodePictureByExtension(const std::string& path, const CPicture& picture) 
 
     std::unique_ptr<CPictureEncoder> encoder;
     bool trueColour = false;
-    if (ext == "jpg") encoder = std::make_unique<CJPEGEncoder>(), trueColour = true;
-    else if (ext == "tif") encoder = std::make_unique<CTIFFEncoder>();
-    else if (ext == "png") encoder = std::make_unique<CPNGEncoder>(), trueColour = true;
-    else if (ext == "bmp") encoder = std::make_unique<CBMPEncoder>();
-    else if (ext == "gif") encoder = std::make_unique<CGIFEncoder>(), trueColour = true;
-    else return false;
+    if (ext == "jpg")
+        encoder = std::make_unique<CJPEGEncoder>(), trueColour = true;
+    else if (ext == "tif")
+        encoder = std::make_unique<CTIFFEncoder>();
+    else if (ext == "png")
+        encoder = std::make_unique<CPNGEncoder>(), trueColour = true;
+    else if (ext == "bmp")
+        encoder = std::make_unique<CBMPEncoder>();
+    else if (ext == "gif")
+        encoder = std::make_unique<CGIFEncoder>(), trueColour = true;
+    else
+        return false;
 
     if (trueColour && picture.GetBitsPerPixel() != 32) {
         CDibPicture copy;

@@ -24,12 +24,13 @@ inline int TiffErrorHandler(TIFF*, void* user, const char* module, const char* f
     return 1;
 }
 
-inline int TiffWarningHandler(TIFF*, void*, const char* module, const char* format,
-                              va_list args) {
+inline int TiffWarningHandler(TIFF*, void*, const char* module, const char* format, va_list args) {
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
-    if (module) ImageDiagnostic("Warning in LIBTIFF(%s): %s\n", module, text);
-    else ImageDiagnostic("Warning in LIBTIFF: %s\n", text);
+    if (module)
+        ImageDiagnostic("Warning in LIBTIFF(%s): %s\n", module, text);
+    else
+        ImageDiagnostic("Warning in LIBTIFF: %s\n", text);
     return 1;
 }
 

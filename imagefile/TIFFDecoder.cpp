@@ -23,7 +23,9 @@ tmsize_t TiffRead(thandle_t handle, void* buffer, tmsize_t size) {
     m->pos += n;
     return tmsize_t(n);
 }
-tmsize_t TiffNoWrite(thandle_t, void*, tmsize_t) { return 0; }
+tmsize_t TiffNoWrite(thandle_t, void*, tmsize_t) {
+    return 0;
+}
 toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
     auto* m = static_cast<TiffMemory*>(handle);
     toff_t base = whence == SEEK_CUR ? m->pos : whence == SEEK_END ? m->size : 0;
@@ -32,8 +34,12 @@ toff_t TiffSeek(thandle_t handle, toff_t offset, int whence) {
     m->pos = target;
     return target;
 }
-int TiffClose(thandle_t) { return 0; }
-toff_t TiffSize(thandle_t handle) { return static_cast<TiffMemory*>(handle)->size; }
+int TiffClose(thandle_t) {
+    return 0;
+}
+toff_t TiffSize(thandle_t handle) {
+    return static_cast<TiffMemory*>(handle)->size;
+}
 int TiffMap(thandle_t handle, void** base, toff_t* size) {
     auto* m = static_cast<TiffMemory*>(handle);
     *base = const_cast<uint8_t*>(m->data);
@@ -95,8 +101,7 @@ void DoLoColor(TIFF* tif, const TiffMessages& messages, CPicture& picture, int w
                 out[x] = (x & 1) ? row[size_t(x / 2)] & 15 : row[size_t(x / 2)] >> 4;
             break;
         case 2:
-            for (int x = 0; x < width; ++x)
-                out[x] = (row[size_t(x / 4)] >> (6 - 2 * (x & 3))) & 3;
+            for (int x = 0; x < width; ++x) out[x] = (row[size_t(x / 4)] >> (6 - 2 * (x & 3))) & 3;
             break;
         }
     }
@@ -126,11 +131,11 @@ void CTIFFDecoder::MakePicture(CDataSource& source, CPicture& picture, int) {
     CheckPictureSize(width, height);
 
     CPictureWriteLock lock(picture);
-    const bool loColor = samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8) &&
-                         (photometric == PHOTOMETRIC_MINISWHITE ||
-                          photometric == PHOTOMETRIC_MINISBLACK ||
-                          photometric == PHOTOMETRIC_PALETTE) &&
-                         !TIFFIsTiled(tif);
+    const bool loColor =
+        samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8) &&
+        (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK ||
+         photometric == PHOTOMETRIC_PALETTE) &&
+        !TIFFIsTiled(tif);
     if (loColor) {
         DoLoColor(tif, messages, picture, int(width), int(height), bits, photometric);
         return;

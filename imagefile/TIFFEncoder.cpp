@@ -44,9 +44,15 @@ toff_t SinkSeek(thandle_t handle, toff_t offset, int whence) {
     io->pos = base + offset;
     return io->pos;
 }
-int SinkClose(thandle_t) { return 0; }
-toff_t SinkSize(thandle_t handle) { return static_cast<TiffSinkIo*>(handle)->sink->GetSize(); }
-int NoMap(thandle_t, void**, toff_t*) { return 0; }
+int SinkClose(thandle_t) {
+    return 0;
+}
+toff_t SinkSize(thandle_t handle) {
+    return static_cast<TiffSinkIo*>(handle)->sink->GetSize();
+}
+int NoMap(thandle_t, void**, toff_t*) {
+    return 0;
+}
 void NoUnmap(thandle_t, void*, toff_t) {}
 
 } // namespace

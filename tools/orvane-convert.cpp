@@ -22,10 +22,9 @@ struct Options {
 };
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: orvane-convert [--bpp 8|32] INPUT OUTPUT\n"
-                 "       orvane-convert [--bpp 8|32] --info INPUT\n"
-                 "OUTPUT's extension chooses the format: jpg, tif, png, bmp or gif.\n");
+    std::fprintf(stderr, "usage: orvane-convert [--bpp 8|32] INPUT OUTPUT\n"
+                         "       orvane-convert [--bpp 8|32] --info INPUT\n"
+                         "OUTPUT's extension chooses the format: jpg, tif, png, bmp or gif.\n");
     return 2;
 }
 
@@ -37,9 +36,12 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         } else if (arg == "--bpp") {
             if (++i >= argc) return false;
             const std::string value = argv[i];
-            if (value == "8") options.wantedBpp = 8;
-            else if (value == "32") options.wantedBpp = 32;
-            else return false;
+            if (value == "8")
+                options.wantedBpp = 8;
+            else if (value == "32")
+                options.wantedBpp = 32;
+            else
+                return false;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return false;
         } else {

@@ -42,9 +42,15 @@ inline uint32_t RgbAt(const CPicture& p, int x, int y) {
     const uint8_t* row = p.GetLineArray()[y];
     RGBAPIXEL c{};
     switch (p.GetBitsPerPixel()) {
-    case 1: c = p.GetPalette()[(row[x / 8] >> (7 - x % 8)) & 1]; break;
-    case 8: c = p.GetPalette()[row[x]]; break;
-    default: c = {row[4 * x], row[4 * x + 1], row[4 * x + 2], row[4 * x + 3]}; break;
+    case 1:
+        c = p.GetPalette()[(row[x / 8] >> (7 - x % 8)) & 1];
+        break;
+    case 8:
+        c = p.GetPalette()[row[x]];
+        break;
+    default:
+        c = {row[4 * x], row[4 * x + 1], row[4 * x + 2], row[4 * x + 3]};
+        break;
     }
     return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
 }

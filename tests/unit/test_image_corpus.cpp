@@ -108,8 +108,7 @@ TEST(ImageCorpus, GoodFilesDecodeAndDamagedOnesFailCleanly) {
             const auto known = KnownRefusals().find(e.path);
             if (known != KnownRefusals().end()) {
                 ++refused;
-                EXPECT_NE(error.find(known->second), std::string::npos)
-                    << e.path << ": " << error;
+                EXPECT_NE(error.find(known->second), std::string::npos) << e.path << ": " << error;
             } else {
                 EXPECT_EQ(error, "") << e.path;
                 if (error.empty()) ++goodDecoded;
@@ -156,9 +155,12 @@ void Compare(const std::string& input, const std::string& reference, Comparison&
             if (ref.HasAlpha() && r[3] != 255) continue;
             for (int i = 0; i < 3; ++i) worst = std::max(worst, std::abs(int(r[i]) - int(p[i])));
         }
-    if (worst == 0) ++c.exact;
-    else if (worst <= 8) ++c.close;
-    else std::printf("  %s: differs by up to %d\n", input.c_str(), worst);
+    if (worst == 0)
+        ++c.exact;
+    else if (worst <= 8)
+        ++c.close;
+    else
+        std::printf("  %s: differs by up to %d\n", input.c_str(), worst);
 }
 
 } // namespace
@@ -171,8 +173,7 @@ TEST(ImageCorpus, ReferenceRenderings) {
         const std::string ref = "bmp/bmpsuite-2.8/html/" + stem + ".png";
         for (const char* dir : {"g", "q"}) {
             const std::string input = std::string("bmp/bmpsuite-2.8/") + dir + "/" + stem + ".bmp";
-            if (std::filesystem::exists(kCorpus + "/" + input) &&
-                !KnownRefusals().count(input))
+            if (std::filesystem::exists(kCorpus + "/" + input) && !KnownRefusals().count(input))
                 Compare(input, ref, bmp);
         }
     }

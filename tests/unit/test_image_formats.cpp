@@ -27,8 +27,8 @@ void PutLE32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
 struct BmpSpec {
     int width = 2, height = 2, bitCount = 8;
     uint32_t compression = BI_RGB, headerSize = 40, coloursUsed = 0;
-    std::vector<uint32_t> masks = {}; // written after a 40-byte header, or inside a longer one
-    std::vector<uint8_t> palette = {};// 4 bytes an entry
+    std::vector<uint32_t> masks = {};  // written after a 40-byte header, or inside a longer one
+    std::vector<uint8_t> palette = {}; // 4 bytes an entry
     std::vector<uint8_t> pixels = {};
 };
 
@@ -78,8 +78,8 @@ void FillRandom(CPicture& p, uint32_t seed) {
     std::mt19937 rng(seed);
     for (int y = 0; y < p.GetHeight(); ++y) {
         uint8_t* row = p.GetLineArray()[y];
-        const size_t bytes = p.GetBitsPerPixel() == 32 ? size_t(p.GetWidth()) * 4
-                                                       : size_t(p.GetBytesPerLine());
+        const size_t bytes =
+            p.GetBitsPerPixel() == 32 ? size_t(p.GetWidth()) * 4 : size_t(p.GetBytesPerLine());
         for (size_t i = 0; i < bytes; ++i) row[i] = uint8_t(rng());
     }
     if (p.GetBitsPerPixel() == 8)
@@ -157,8 +157,8 @@ TEST(ImageRecognition, OrderOfTheSignatureTests) {
 TEST(ImageErrors, PrefixAndTheLowLevelMessagesThatGoWithout) {
     CDibPicture picture;
     // Cut a bitmap short inside its pixels: end of data, raised without the prefix.
-    std::vector<uint8_t> bmp = MakeBmp({.width = 4, .height = 4, .bitCount = 24,
-                                        .pixels = std::vector<uint8_t>(48, 1)});
+    std::vector<uint8_t> bmp =
+        MakeBmp({.width = 4, .height = 4, .bitCount = 24, .pixels = std::vector<uint8_t>(48, 1)});
     bmp.resize(bmp.size() - 20);
     CTextException e = Raised([&] { Decode(bmp, picture); });
     EXPECT_EQ(e.GetCode(), 11);
@@ -249,12 +249,20 @@ TEST(BmpDecoder, DeepFormatsBecomeThirtyTwoBitWithoutAlpha) {
     // 0x7FFF is white in 5-5-5; in 5-6-5 its top bit of red is clear.
     Decode(MakeBmp({.width = 1, .height = 1, .bitCount = 16, .pixels = {0xFF, 0x7F, 0, 0}}), p);
     EXPECT_EQ(RgbAt(p, 0, 0), 0xF8F8F8u);
-    Decode(MakeBmp({.width = 1, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS,
-                    .masks = {0xF800, 0x7E0, 0x1F}, .pixels = {0x1F, 0xF8, 0, 0}}),
+    Decode(MakeBmp({.width = 1,
+                    .height = 1,
+                    .bitCount = 16,
+                    .compression = BI_BITFIELDS,
+                    .masks = {0xF800, 0x7E0, 0x1F},
+                    .pixels = {0x1F, 0xF8, 0, 0}}),
            p);
     EXPECT_EQ(RgbAt(p, 0, 0), 0xF800F8u) << "red and blue at full, green clear";
-    Decode(MakeBmp({.width = 1, .height = 1, .bitCount = 16, .compression = BI_BITFIELDS,
-                    .masks = {0x7C00, 0x3E0, 0x1F}, .pixels = {0xE0, 0x03, 0, 0}}),
+    Decode(MakeBmp({.width = 1,
+                    .height = 1,
+                    .bitCount = 16,
+                    .compression = BI_BITFIELDS,
+                    .masks = {0x7C00, 0x3E0, 0x1F},
+                    .pixels = {0xE0, 0x03, 0, 0}}),
            p);
     EXPECT_EQ(RgbAt(p, 0, 0), 0x00F800u) << "green mask 0x3E0 is 5-5-5";
 
@@ -267,15 +275,20 @@ TEST(BmpDecoder, DeepFormatsBecomeThirtyTwoBitWithoutAlpha) {
 TEST(BmpDecoder, LongerHeadersTopDownRowsAndFourBit) {
     CDibPicture p;
     // A 124-byte header: the palette follows the whole header.
-    Decode(MakeBmp({.width = 1, .height = 1, .headerSize = 124, .coloursUsed = 1,
-                    .palette = {9, 8, 7, 0}, .pixels = {0, 0, 0, 0}}),
+    Decode(MakeBmp({.width = 1,
+                    .height = 1,
+                    .headerSize = 124,
+                    .coloursUsed = 1,
+                    .palette = {9, 8, 7, 0},
+                    .pixels = {0, 0, 0, 0}}),
            p);
     EXPECT_EQ(p.GetPalette()[0], (RGBAPIXEL{9, 8, 7, 255}));
 
     // A negative height stores the top row first.
-    Decode(MakeBmp({.width = 1, .height = -2, .bitCount = 24, .pixels = {0, 0, 0xFF, 0, 0xFF, 0,
-                                                                         0, 0}}),
-           p);
+    Decode(
+        MakeBmp(
+            {.width = 1, .height = -2, .bitCount = 24, .pixels = {0, 0, 0xFF, 0, 0xFF, 0, 0, 0}}),
+        p);
     EXPECT_EQ(RgbAt(p, 0, 0), 0xFF0000u);
     EXPECT_EQ(RgbAt(p, 0, 1), 0x0000FFu);
 
@@ -286,20 +299,25 @@ TEST(BmpDecoder, LongerHeadersTopDownRowsAndFourBit) {
 TEST(BmpDecoder, RunLengthCodingAndItsFaults) {
     CDibPicture p;
     // RLE8, 4 x 2: a run of 1, a literal of 3 (padded), end of line, a run, end of picture.
-    Decode(MakeBmp({.width = 4, .height = 2, .compression = BI_RLE8,
+    Decode(MakeBmp({.width = 4,
+                    .height = 2,
+                    .compression = BI_RLE8,
                     .pixels = {1, 7, 0, 3, 1, 2, 3, 0, 0, 0, 4, 9, 0, 1}}),
            p);
     EXPECT_EQ(std::memcmp(p.GetLineArray()[1], "\x07\x01\x02\x03", 4), 0);
     EXPECT_EQ(std::memcmp(p.GetLineArray()[0], "\x09\x09\x09\x09", 4), 0);
     // RLE4: the nibbles alternate.
-    Decode(MakeBmp({.width = 4, .height = 1, .bitCount = 4, .compression = BI_RLE4,
+    Decode(MakeBmp({.width = 4,
+                    .height = 1,
+                    .bitCount = 4,
+                    .compression = BI_RLE4,
                     .pixels = {4, 0x12, 0, 1}}),
            p);
     EXPECT_EQ(std::memcmp(p.GetLineArray()[0], "\x01\x02\x01\x02", 4), 0);
 
     CTextException e = Raised([&] {
-        Decode(MakeBmp({.width = 4, .height = 2, .compression = BI_RLE8,
-                        .pixels = {0, 2, 1, 1, 0, 1}}),
+        Decode(MakeBmp(
+                   {.width = 4, .height = 2, .compression = BI_RLE8, .pixels = {0, 2, 1, 1, 0, 1}}),
                p);
     });
     EXPECT_EQ(e.GetCode(), 6);
@@ -319,20 +337,23 @@ TEST(BmpDecoder, RefusesBadHeadersBeforeAllocating) {
     CDibPicture p;
     EXPECT_EQ(Raised([&] { Decode(MakeBmp({.headerSize = 12}), p); }).GetText(),
               "Decoder error: Bitmap decoder: BITMAPINFOHEADER has wrong size.\n");
-    EXPECT_EQ(Raised([&] { Decode(MakeBmp({.bitCount = 7, .pixels = {0, 0, 0, 0}}), p); })
-                  .GetText(),
+    EXPECT_EQ(Raised([&] {
+                  Decode(MakeBmp({.bitCount = 7, .pixels = {0, 0, 0, 0}}), p);
+              }).GetText(),
               "Decoder error: Decoding bmp: Illegal bpp value.\n");
     // Huge sizes with a few bytes of data: refused without trying to allocate them.
-    EXPECT_EQ(Raised([&] { Decode(MakeBmp({.width = 30000, .height = 30000, .bitCount = 24}), p); })
-                  .GetCode(),
+    EXPECT_EQ(Raised([&] {
+                  Decode(MakeBmp({.width = 30000, .height = 30000, .bitCount = 24}), p);
+              }).GetCode(),
               10);
-    EXPECT_EQ(Raised([&] { Decode(MakeBmp({.width = 10000, .height = 10000, .bitCount = 24}), p); })
-                  .GetCode(),
+    EXPECT_EQ(Raised([&] {
+                  Decode(MakeBmp({.width = 10000, .height = 10000, .bitCount = 24}), p);
+              }).GetCode(),
               11);
     EXPECT_EQ(Raised([&] { Decode(MakeBmp({.width = 0, .height = 1}), p); }).GetCode(), 2);
-    EXPECT_EQ(Raised([&] { Decode(MakeBmp({.bitCount = 8, .coloursUsed = 0x40000000}), p); })
-                  .GetCode(),
-              11);
+    EXPECT_EQ(
+        Raised([&] { Decode(MakeBmp({.bitCount = 8, .coloursUsed = 0x40000000}), p); }).GetCode(),
+        11);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -423,7 +444,8 @@ TEST(Encoders, JpegAndGifAreCloseAndGifHasAtMost256Colours) {
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x)
             for (int c = 0; c < 3; ++c)
-                error += std::abs(p.GetLineArray()[y][4 * x + c] - back.GetLineArray()[y][4 * x + c]);
+                error +=
+                    std::abs(p.GetLineArray()[y][4 * x + c] - back.GetLineArray()[y][4 * x + c]);
     EXPECT_LT(double(error) / (64 * 48 * 3), 3.0);
 
     p.Create(40, 40, 32, false);
@@ -509,8 +531,7 @@ TEST(LibraryDecoders, DamagedStreamsRaiseAndLeakNothing) {
         }
     }
     const uint8_t jpegJunk[] = {0xFF, 0xD8, 0xFF, 0xE0, 0, 2, 0xFF, 0xC0, 0, 5, 1, 2};
-    const CTextException e = Raised([&] {
-        ImageDecoder().MakePictureFromMemory(jpegJunk, sizeof jpegJunk, p);
-    });
+    const CTextException e =
+        Raised([&] { ImageDecoder().MakePictureFromMemory(jpegJunk, sizeof jpegJunk, p); });
     EXPECT_EQ(e.GetCode(), 6);
 }

@@ -24,7 +24,7 @@ void PutLE32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
 }
 
 // A bitmap file built by hand: headers, optional masks and palette, then the given pixel bytes.
-struct BmpSpec {
+struct BmpLayout {
     int width = 2, height = 2, bitCount = 8;
     uint32_t compression = BI_RGB, headerSize = 40, coloursUsed = 0;
     std::vector<uint32_t> masks = {};  // written after a 40-byte header, or inside a longer one
@@ -32,7 +32,7 @@ struct BmpSpec {
     std::vector<uint8_t> pixels = {};
 };
 
-std::vector<uint8_t> MakeBmp(BmpSpec s) {
+std::vector<uint8_t> MakeBmp(BmpLayout s) {
     if (s.palette.empty() && s.bitCount <= 8 && s.coloursUsed <= 256) {
         const unsigned n = s.coloursUsed ? s.coloursUsed : 1u << s.bitCount;
         s.palette.resize(4 * n);

@@ -1,0 +1,70 @@
+#!/usr/bin/python3
+"""Times the image codecs against Pillow on the same 1920 x 1080 screenshot-like files.
+
+Runs build/bin/bench_image_formats (which writes the files), then Pillow on those files with
+the same settings, and prints milliseconds and ratios (ours / Pillow; below 1 is faster).
+
+    /usr/bin/python3 bench/compare_pillow.py [path/to/bench_image_formats]
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+from PIL import Image
+
+FORMATS = ["bmp", "png", "jpg", "gif", "tif"]
+
+
+def best_of(fn, repeat=7):
+    fn()  # warm up
+    times = []
+    for _ in range(repeat):
+        start = time.perf_counter()
+        fn()
+        times.append(time.perf_counter() - start)
+    return min(times) * 1000.0
+
+
+def main():
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    binary = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "build/bin/bench_image_formats")
+    with tempfile.TemporaryDirectory(prefix="orvane-bench-") as folder:
+        env = dict(os.environ, ORVANE_BENCH_DIR=folder)
+        out = subprocess.run([binary, "--benchmark_format=json", "--benchmark_repetitions=5"],
+                             env=env, check=True, capture_output=True, text=True).stdout
+        # The machine is shared: the best repetition on both sides is the fairest figure.
+        ours = {}
+        for b in json.loads(out)["benchmarks"]:
+            if b.get("run_type") == "iteration":
+                op, fmt = b["run_name"].split("/")
+                ours[(op, fmt)] = min(ours.get((op, fmt), float("inf")), b["real_time"])
+
+        source = Image.open(os.path.join(folder, "screenshot.bmp"))
+        source.load()
+        settings = {"bmp": {}, "png": {}, "jpg": {"quality": 95}, "gif": {}, "tif": {}}
+        pillow = {}
+        for fmt in FORMATS:
+            path = os.path.join(folder, "screenshot." + fmt)
+
+            def decode():
+                with Image.open(path) as im:
+                    im.load()
+
+            def encode():
+                source.save(os.path.join(folder, "pillow." + fmt), **settings[fmt])
+
+            pillow[("Decode", fmt)] = best_of(decode)
+            pillow[("Encode", fmt)] = best_of(encode, 3 if fmt == "gif" else 7)
+
+    print(f"{'':14}{'ours ms':>10}{'Pillow ms':>11}{'ratio':>8}")
+    for op in ("Decode", "Encode"):
+        for fmt in FORMATS:
+            a, b = ours[(op, fmt)], pillow[(op, fmt)]
+            print(f"{op + ' ' + fmt:14}{a:10.2f}{b:11.2f}{a / b:8.2f}")
+
+
+if __name__ == "__main__":
+    main()

@@ -14,6 +14,7 @@
 #include "app/InstanceChecker.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/NewImageDlg.h"
+#include "framework/MessageBox.h"
 #include "imagefile/TextException.h"
 #include "shell/MainFrame.h"
 #include "view/ImageView.h"
@@ -105,9 +106,9 @@ bool CTilletCaptureApp::SaveAllModified() {
                                "since they are saved. Would you like to be prompted  to save "
                                "each image?")
                            .arg(modified);
-        auto answer = QMessageBox::information(
-            frame, AppName(), text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-            QMessageBox::Yes);
+        auto answer =
+            AfxMessageBox(frame, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                          QMessageBox::Information, QMessageBox::Yes);
         if (answer == QMessageBox::Cancel) return false;
         if (answer == QMessageBox::No) return true;
     }

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "framework/FrameWnd.h"
+#include "framework/MessageBox.h"
 #include "framework/WinApp.h"
 
 // ---------------------------------------------------------------------------------- CDocument
@@ -78,10 +79,9 @@ bool CDocument::SaveModified() {
     // The title may carry the modified mark; the question names the document only.
     if (name.endsWith(" *")) name.chop(2);
     QWidget* parent = AfxGetApp() ? AfxGetApp()->GetMainWnd() : nullptr;
-    auto answer = QMessageBox::question(parent, AfxGetApp() ? AfxGetApp()->AppName() : QString(),
-                                        QString("Save changes to %1?").arg(name),
-                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                        QMessageBox::Yes);
+    auto answer = AfxMessageBox(parent, QString("Save changes to %1?").arg(name),
+                                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                QMessageBox::Warning, QMessageBox::Yes);
     if (answer == QMessageBox::Cancel) return false;
     if (answer == QMessageBox::No) return true;
     return DoFileSave();

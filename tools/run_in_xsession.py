@@ -3,6 +3,7 @@ notification area) for machines without a display, writes a screenshot once the 
 notification-area icon is shown, and keeps the session until the program ends or Ctrl+C."""
 
 import os
+import signal
 import subprocess
 import sys
 import time
@@ -20,6 +21,9 @@ def tray_icons(xs):
 
 
 def main():
+    # A polite stop (SIGTERM, a closed terminal) tears the session down like Ctrl+C.
+    for sig in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(sig, signal.default_int_handler)
     program = sys.argv[1]
     shot = os.path.abspath(sys.argv[2])
     args = sys.argv[3:]

@@ -11,7 +11,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libqt6svg6
   qt6-qpa-plugins
   # X11
-  libx11-dev libxext-dev libxtst-dev libxrandr-dev libxfixes-dev
+  libx11-dev libxcb1-dev libxext-dev libxtst-dev libxrandr-dev libxfixes-dev
   # sound: the desktop sound service (PulseAudio or PipeWire)
   libpulse-dev
   # image libraries

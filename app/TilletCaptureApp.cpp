@@ -1,0 +1,197 @@
+#include "app/TilletCaptureApp.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QTextBrowser>
+#include <QThread>
+#include <QUrl>
+#include <cstring>
+
+#include "app/AppServices.h"
+#include "app/InstanceChecker.h"
+#include "dialogs/AboutDlg.h"
+#include "dialogs/NewImageDlg.h"
+#include "framework/MessageBox.h"
+#include "imagefile/TextException.h"
+#include "shell/MainFrame.h"
+#include "view/ImageView.h"
+
+namespace {
+const char* kDocString = "\nOrvcap\nOrvcap\n\n\nOrvane Screen.Document\nOrvcap Document";
+}
+
+CTilletCaptureApp::CTilletCaptureApp() : CFrameworkApp("Orvane Screen") {
+    OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    OnCommand(ID_FILE_NEW, [this] { OnFileNewImage(); });
+    OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
+    OnCommand(ID_HELP_FINDER, [this] { WinHelp(); });
+    SetImageDocHost(this);
+}
+
+CTilletCaptureApp::~CTilletCaptureApp() {
+    SetImageDocHost(nullptr);
+    // Documents and their windows go before the frame that holds them.
+    m_pDocManager.reset();
+    delete m_pMainWnd;
+    m_pMainWnd = nullptr;
+}
+
+CMainFrame* CTilletCaptureApp::MainFrame() const {
+    return static_cast<CMainFrame*>(m_pMainWnd);
+}
+
+bool CTilletCaptureApp::InitInstance() {
+    SetRegistryKey("Orvane");
+    LoadStdProfileSettings(6);
+    settings.Load(RegNames());
+
+    auto tmpl = std::make_unique<CMultiDocTemplate>(
+        129, kDocString, [] { return new CTilletCaptureDoc; }, [] { return new CChildFrame; },
+        [] { return new CTilletCaptureView; });
+    m_pDocTemplate = tmpl.get();
+    auto manager = std::make_unique<CDocManager>();
+    manager->AddDocTemplate(std::move(tmpl));
+    SetDocManager(std::move(manager));
+
+    auto* frame = new CMainFrame;
+    SetMainWnd(frame);
+    if (!frame->Create()) return false;
+    frame->OnUpdateFrameTitle();
+
+    // The command line is read and deliberately not acted on: no file is opened from it.
+    (void)QCoreApplication::arguments();
+
+    CInstanceChecker checker(AppName().toStdString());
+    if (checker.PreviousInstanceRunning(uint64_t(frame->winId()))) {
+        checker.ActivatePreviousInstance();
+        return false;
+    }
+
+    if (settings.autoSave.options & ASO_RESET_COUNTER_ON_STARTUP) settings.autoSave.startNO = 1;
+
+    // Starting in the notification area: the window is never mapped at all, which spares a
+    // flash on screen; it appears when the icon, a second start or a capture asks for it.
+    if (!(settings.optionsA & OPTA_TRAY_ON_STARTUP) || !frame->HasTray()) frame->show();
+    return true;
+}
+
+int CTilletCaptureApp::ExitInstance() {
+    settings.Save(RegNames());
+    int code = CFrameworkApp::ExitInstance();
+    if (settings.optionsA & OPTA_RESET_MRU_ON_EXIT) ClearRecentFileList();
+    return code;
+}
+
+bool CTilletCaptureApp::SaveAllModified() {
+    CMainFrame* frame = MainFrame();
+    if (frame && frame->closeToTray) {
+        frame->closeToTray = 0;
+        if (frame->HasTray()) {
+            frame->showMinimized();
+            frame->hide();
+        } else {
+            frame->HideToTray();
+        }
+        return false;
+    }
+    if (!(settings.optionsA & OPTA_PROMPT_SAVE)) return true;
+    int modified = 0;
+    for (CDocument* d : m_pDocManager->Documents())
+        if (d->IsModified()) ++modified;
+    if (modified > 1) {
+        QString text = QString("There are %1 images that haven't been saved or have changed "
+                               "since they are saved. Would you like to be prompted  to save "
+                               "each image?")
+                           .arg(modified);
+        auto answer =
+            AfxMessageBox(frame, text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                          QMessageBox::Information, QMessageBox::Yes);
+        if (answer == QMessageBox::Cancel) return false;
+        if (answer == QMessageBox::No) return true;
+    }
+    return CFrameworkApp::SaveAllModified();
+}
+
+void CTilletCaptureApp::ClearRecentFileList() {
+    if (!m_pRecentFileList) return;
+    m_pRecentFileList->Clear();
+    // The File menu rebuilds its entries each time it opens, so it shows the change.
+    SaveStdProfileSettings();
+}
+
+CDisplayPicture& CTilletCaptureApp::PendingImage() {
+    if (!pendingImage) pendingImage = std::make_unique<CDisplayPicture>();
+    return *pendingImage;
+}
+
+std::unique_ptr<CDisplayPicture> CTilletCaptureApp::TakePendingImage() {
+    PendingImage();
+    return std::move(pendingImage);
+}
+
+QWidget* CTilletCaptureApp::MainWindow() {
+    return m_pMainWnd;
+}
+
+void CTilletCaptureApp::OnAppAbout() {
+    CAboutDlg dlg(m_pMainWnd && m_pMainWnd->isVisible() ? m_pMainWnd : nullptr);
+    dlg.exec();
+}
+
+void CTilletCaptureApp::OnFileNewImage() {
+    CNewImageDlg dlg(m_pMainWnd);
+    if (dlg.exec() != QDialog::Accepted) return;
+    CDisplayPicture& picture = PendingImage();
+    try {
+        picture.Create(dlg.PixelWidth(), dlg.PixelHeight(), 32, false);
+    } catch (const CTextException& e) {
+        ReleasePendingImage();
+        QMessageBox::warning(m_pMainWnd, AppName(), QString::fromStdString(e.GetText()));
+        return;
+    }
+    // A blank image is white.
+    for (int y = 0; y < picture.GetHeight(); ++y)
+        std::memset(picture.GetLineArray()[y], 0xFF, size_t(picture.GetWidth()) * 4);
+    CFrameworkApp::OnFileNew();
+}
+
+void CTilletCaptureApp::OnFilePrintSetup() {
+    if (!m_printer) m_printer = std::make_unique<QPrinter>();
+    QPageSetupDialog dlg(m_printer.get(), m_pMainWnd);
+    dlg.exec();
+    if (!m_printer->isValid())
+        QMessageBox::critical(m_pMainWnd, AppName(),
+                              "Your printer has some trouble. Please check your printer "
+                              "settings in the Control Panel window.");
+}
+
+void CTilletCaptureApp::WinHelp() {
+    ShowHelp(HelpTopicPath(0));
+}
+
+void CTilletCaptureApp::HelpTopic(int topic) {
+    ShowHelp(HelpTopicPath(topic));
+}
+
+void CTilletCaptureApp::ShowHelp(const std::string& topicPath) {
+    QString location = QString::fromStdString(HelpLocation(settings.programPath, topicPath));
+    QString file = location.section('#', 0, 0);
+    if (!QFileInfo::exists(file)) return; // no pages installed: nothing to show
+    if (!m_help) {
+        m_help = std::make_unique<QTextBrowser>();
+        m_help->setObjectName("OrvaneHelp");
+        m_help->setWindowTitle(AppName() + " Help");
+        m_help->setOpenExternalLinks(true);
+        m_help->resize(640, 520);
+    }
+    QUrl url = QUrl::fromLocalFile(file);
+    url.setFragment(location.section('#', 1));
+    m_help->setSource(url);
+    if (!url.fragment().isEmpty()) m_help->scrollToAnchor(url.fragment());
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}

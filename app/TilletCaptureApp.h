@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+
+#include "app/AppSettings.h"
+#include "editor/ImageDoc.h"
+#include "framework/WinApp.h"
+
+class CMainFrame;
+class QTextBrowser;
+class QPrinter;
+
+// The application object: settings, the one document template, the hand-over slot for new
+// pictures, start-up and shut-down.
+class CTilletCaptureApp : public CFrameworkApp, public ImageDocHost {
+public:
+    CTilletCaptureApp();
+    ~CTilletCaptureApp() override;
+
+    bool InitInstance() override;
+    int ExitInstance() override;
+    bool SaveAllModified() override;
+    void WinHelp() override;
+
+    // Help for a dialog's Help button (topic numbers as the dialogs use them).
+    void HelpTopic(int topic);
+    // Empties the recent-file list, refreshes the menus and stores the empty list.
+    void ClearRecentFileList();
+
+    // The pending picture: created empty on first use.
+    CDisplayPicture& PendingImage();
+    void ReleasePendingImage() { pendingImage.reset(); }
+
+    // ImageDocHost
+    std::unique_ptr<CDisplayPicture> TakePendingImage() override;
+    QWidget* MainWindow() override;
+    uint32_t ViewBackgroundColor() override { return settings.colorViewBackground; }
+
+    CMainFrame* MainFrame() const;
+
+    AppSettings settings;
+    CMultiDocTemplate* m_pDocTemplate = nullptr;
+    std::unique_ptr<CDisplayPicture> pendingImage;
+    bool autoSavePending = false;
+
+private:
+    void OnAppAbout();
+    void OnFileNewImage();
+    void OnFilePrintSetup();
+    void ShowHelp(const std::string& topicPath);
+
+    std::unique_ptr<QTextBrowser> m_help;
+    std::unique_ptr<QPrinter> m_printer;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMenu>
+#include <QToolBar>
+#include <map>
+#include <vector>
+
+#include "framework/CmdTarget.h"
+#include "framework/Commands.h"
+
+class CMDIChildWnd;
+class CView;
+class CDocument;
+
+// The MDI main window: menus built from data, tool bars and shortcuts from the command table,
+// and every command offered along the route before it runs.
+class CMDIFrameWnd : public QMainWindow, public CCmdTarget {
+public:
+    CMDIFrameWnd();
+
+    QMdiArea* MDIClient() const { return m_mdi; }
+    CMDIChildWnd* MDIGetActive() const;
+    CView* GetActiveView() const;
+    CDocument* GetActiveDocument() const;
+
+    // Offers the command to the route when it is enabled there, and runs it.
+    void ExecuteCommand(int id);
+    // Fills in the states of the menu's items (and refreshes the recent-file entries).
+    void UpdateMenu(QMenu* menu);
+    // The idle update: tool-bar buttons follow their commands' states.
+    void OnIdleUpdate();
+    virtual void OnUpdateFrameTitle();
+
+    // The two menu bars: without and with an open document.
+    void SetMenus(const std::vector<MenuItem>& defaultMenu,
+                  const std::vector<MenuItem>& documentMenu);
+    QMenu* BuildPopup(const MenuItem& popup, QWidget* parent);
+    QToolBar* BuildToolBar(const QString& name, const std::vector<int>& ids);
+    void InstallAccelerators(const std::vector<int>& ids);
+    // Shows the menu bar that fits: the document menu while a document is open.
+    void RecalcMenu();
+
+    QAction* MakeAction(int id, const QString& text, QObject* parent);
+
+protected:
+    QMdiArea* m_mdi;
+    std::vector<QToolBar*> m_toolBars;
+
+private:
+    void ShowMenuBar(QMenuBar* bar);
+    QMenuBar* m_defaultBar = nullptr;
+    QMenuBar* m_documentBar = nullptr;
+    bool m_documentMenuShown = false;
+};

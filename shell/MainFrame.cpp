@@ -1,0 +1,243 @@
+#include "shell/MainFrame.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+#include <QWindow>
+#include <xcb/xcb.h>
+
+#include "app/TilletCaptureApp.h"
+#include "dialogs/AboutDlg.h"
+#include "editor/ImageDoc.h"
+#include "shell/Menus.h"
+#include "view/ImageView.h"
+
+namespace {
+
+xcb_connection_t* Connection() {
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+uint32_t InternAtom(xcb_connection_t* c, const char* name) {
+    auto cookie = xcb_intern_atom(c, 0, uint16_t(strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+    uint32_t atom = reply ? reply->atom : 0;
+    free(reply);
+    return atom;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame() {
+    setObjectName("OrvaneMainFrameClass");
+    setWindowIcon(ProgramIcon());
+    setAttribute(Qt::WA_DeleteOnClose, false);
+
+    OnCommand(ID_CAPTURE_OPTIONS, [] {});
+    OnUpdate(ID_CAPTURE_OPTIONS, [](CCmdUI& ui) { ui.Enable(false); });
+    OnCommand(ID_EXPLORE_OUTPUT, [this] { OnExploreOutput(); });
+    OnCommand(ID_EDIT_PASTE_NEW, [this] { OnPasteAsNewImage(); });
+    OnUpdate(ID_EDIT_PASTE_NEW, [](CCmdUI& ui) {
+        const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+        ui.Enable(mime && (mime->hasImage() || mime->hasFormat("image/bmp")));
+    });
+    OnCommand(ID_FILE_CLOSE_ALL, [this] { OnCloseAll(); });
+    OnCommand(ID_SHOW_MAIN_WINDOW, [this] { RestoreAndActivate(); });
+    OnCommand(ID_HOME_PAGE, [this] {
+        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_HOME_PAGE)));
+    });
+    // Repeat Last is enabled once a capture has run; captures are not built yet.
+    OnUpdate(ID_CAPTURE_REPEAT_LAST, [](CCmdUI& ui) { ui.Enable(false); });
+    for (int id : {ID_HELP, ID_CONTEXT_HELP, ID_HELP_FINDER, ID_DEFAULT_HELP})
+        OnCommand(id, [] { AfxGetApp()->WinHelp(); });
+}
+
+CMainFrame::~CMainFrame() {
+    QCoreApplication::instance()->removeNativeEventFilter(this);
+    m_tray.RemoveIcon();
+}
+
+bool CMainFrame::Create() {
+    SetMenus(DefaultMenu(), DocumentMenu());
+    QToolBar* bar = BuildToolBar("Toolbar", MainToolBar());
+    bar->setMovable(true);
+    InstallAccelerators(AcceleratorCommands());
+
+    QStatusBar* status = statusBar();
+    const struct {
+        const char* text;
+        int width;
+    } panes[3] = {{"  Mouse Position:", 150}, {"  Color:", 76}, {"  Image Size:", 120}};
+    m_progress = new QProgressBar(status);
+    m_progress->setRange(0, 1000);
+    m_progress->setMaximumWidth(150);
+    m_progress->hide();
+    status->addPermanentWidget(m_progress);
+    for (const auto& p : panes) {
+        auto* label = new QLabel(p.text, status);
+        label->setMinimumWidth(p.width);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        status->addPermanentWidget(label);
+    }
+    status->showMessage("Ready");
+
+    resize(800, 600);
+    ApplyWindowClass();
+    QCoreApplication::instance()->installNativeEventFilter(this);
+
+    // Without a notification area the program still runs, with its window always reachable.
+    m_tray.Create(this, TRAY_CALLBACK_MESSAGE, "Orvane Screen", ProgramIcon(), 155);
+
+    m_selectionTimer.start(300, this);
+    return true;
+}
+
+void CMainFrame::ApplyWindowClass() {
+    xcb_connection_t* c = Connection();
+    if (!c) return;
+    // WM_CLASS is instance and class, each with its terminator.
+    static const char wmClass[] = "OrvaneScreen\0OrvaneMainFrameClass";
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(winId()), XCB_ATOM_WM_CLASS,
+                        XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
+    m_activateAtom = InternAtom(c, "_ORVANE_ACTIVATE");
+    xcb_flush(c);
+}
+
+void CMainFrame::RestoreAndActivate() {
+    if (isMinimized() || !isVisible()) showNormal();
+    QWidget* target = QApplication::activeModalWidget();
+    if (!target) target = this;
+    target->show();
+    target->raise();
+    target->activateWindow();
+    // Asking the window manager as a pager would makes the request count as the user's.
+    if (xcb_connection_t* c = Connection()) {
+        if (uint32_t active = InternAtom(c, "_NET_ACTIVE_WINDOW")) {
+            xcb_client_message_event_t ev{};
+            ev.response_type = XCB_CLIENT_MESSAGE;
+            ev.format = 32;
+            ev.window = xcb_window_t(target->winId());
+            ev.type = active;
+            ev.data.data32[0] = 2;
+            ev.data.data32[1] = XCB_CURRENT_TIME;
+            xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+            xcb_send_event(c, 0, screen->root,
+                           XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT |
+                               XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                           reinterpret_cast<const char*>(&ev));
+            xcb_flush(c);
+        }
+    }
+}
+
+void CMainFrame::HideToTray() {
+    if (!HasTray()) {
+        // Nothing could bring a hidden window back: it stays on the task bar instead.
+        if (!isMinimized()) showMinimized();
+        return;
+    }
+    hide();
+}
+
+bool CMainFrame::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
+    if (type != "xcb_generic_event_t" || !m_activateAtom) return false;
+    auto* ev = static_cast<xcb_generic_event_t*>(message);
+    if ((ev->response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
+    auto* cm = reinterpret_cast<xcb_client_message_event_t*>(ev);
+    if (cm->type != m_activateAtom) return false;
+    // Another start of the program asks us to come forward.
+    QTimer::singleShot(0, this, [this] { RestoreAndActivate(); });
+    return true;
+}
+
+void CMainFrame::OnProgress(double fraction) {
+    if (!m_progress) return;
+    if (fraction <= 0.0 || fraction >= 1.0) {
+        m_progress->hide();
+        return;
+    }
+    m_progress->show();
+    m_progress->setValue(int(fraction * 1000));
+}
+
+bool CMainFrame::event(QEvent* e) {
+    switch (int(e->type())) {
+    case WM_DOC_COUNT_CHANGED:
+        // The open-file tab bar will show or hide here; the menu bar follows the count now.
+        RecalcMenu();
+        return true;
+    case WM_TRAY_MENU_OPENING:
+        m_bTrayMenuCapture = 1;
+        return true;
+    case WM_HOME_PAGE:
+        QDesktopServices::openUrl(QUrl(CAboutDlg::kWebPage));
+        return true;
+    default:
+        return CMDIFrameWnd::event(e);
+    }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e) {
+    // A close from the window system (Close box, Alt+F4) sends the window to the tray; only
+    // Exit ends the program.
+    if (e->spontaneous()) closeToTray = 1;
+    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
+    if (!app->SaveAllModified()) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+    m_tray.RemoveIcon();
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+void CMainFrame::changeEvent(QEvent* e) {
+    CMDIFrameWnd::changeEvent(e);
+    if (e->type() != QEvent::WindowStateChange || !isMinimized()) return;
+    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
+    if ((app->settings.optionsA & OPTA_TRAY_ON_MINIMIZE) && HasTray())
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) hide();
+        });
+}
+
+void CMainFrame::timerEvent(QTimerEvent* e) {
+    if (e->timerId() != m_selectionTimer.timerId()) {
+        CMDIFrameWnd::timerEvent(e);
+        return;
+    }
+    if (auto* view = dynamic_cast<CTilletCaptureView*>(GetActiveView())) view->OnSelectionTimer();
+}
+
+void CMainFrame::OnPasteAsNewImage() {
+    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
+    if (!app->PendingImage().CreateFromClipboard(CF_BITMAP)) {
+        app->ReleasePendingImage();
+        return;
+    }
+    if (CMultiDocTemplate* t = app->m_pDocTemplate) {
+        t->OpenDocumentFile(QString());
+        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DOC_COUNT_CHANGED)));
+        RestoreAndActivate();
+    }
+}
+
+void CMainFrame::OnCloseAll() {
+    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
+    if (app->SaveAllModified()) app->GetDocManager()->CloseAllDocuments();
+}
+
+void CMainFrame::OnExploreOutput() {
+    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
+    QString dir = QString::fromUtf8(app->settings.autoSave.path);
+    if (!dir.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(dir));
+}

@@ -6,8 +6,8 @@
 
 #include "editor/Parallel.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 using editor::As32Bit;
@@ -26,13 +26,43 @@ inline uint32_t* Row32(const CPicture& p, int y) {
 
 // Applies a byte-to-byte table to blue, green and red; the fourth byte travels unchanged,
 // so a picture's transparency survives colour adjustments.
-void MapRow(const uint8_t* s, uint8_t* d, int width, const uint8_t* lut) {
+void MapRowPortable(const uint8_t* s, uint8_t* d, int width, const uint8_t* lut) {
     for (int x = 0; x < width; ++x, s += 4, d += 4) {
         d[0] = lut[s[0]];
         d[1] = lut[s[1]];
         d[2] = lut[s[2]];
         d[3] = s[3];
     }
+}
+
+#if defined(__x86_64__)
+// The same table lookup, 64 bytes at a time: two two-register byte permutes cover the
+// 256 entries and the top bit of each byte picks between them.
+[[gnu::target("avx512f,avx512bw,avx512vbmi")]] void MapRowVbmi(const uint8_t* s, uint8_t* d,
+                                                               int width, const uint8_t* lut) {
+    const __m512i t0 = _mm512_loadu_si512(lut), t1 = _mm512_loadu_si512(lut + 64);
+    const __m512i t2 = _mm512_loadu_si512(lut + 128), t3 = _mm512_loadu_si512(lut + 192);
+    const __mmask64 fourth = 0x8888888888888888ull;
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const __m512i v = _mm512_loadu_si512(s + 4 * x);
+        const __m512i lo = _mm512_permutex2var_epi8(t0, v, t1);
+        const __m512i hi = _mm512_permutex2var_epi8(t2, v, t3);
+        __m512i r = _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), lo, hi);
+        r = _mm512_mask_blend_epi8(fourth, r, v);
+        _mm512_storeu_si512(d + 4 * x, r);
+    }
+    MapRowPortable(s + 4 * x, d + 4 * x, width - x, lut);
+}
+#endif
+
+void MapRow(const uint8_t* s, uint8_t* d, int width, const uint8_t* lut) {
+#if defined(__x86_64__)
+    static const bool vbmi = __builtin_cpu_supports("avx512vbmi") &&
+                             __builtin_cpu_supports("avx512bw");
+    if (vbmi) return MapRowVbmi(s, d, width, lut);
+#endif
+    MapRowPortable(s, d, width, lut);
 }
 
 uint8_t ClampToByte(double v) {
@@ -52,19 +82,19 @@ void ForRows(int height, int width, RowFn&& row, const std::function<void(int)>&
         report);
 }
 
-[[gnu::target_clones("avx2", "default")]] void GrayRow(const uint8_t* s, uint8_t* d, int width) {
+[[gnu::target_clones("avx2", "default")]] void GrayRow(const uint8_t* __restrict s, uint8_t* __restrict d, int width) {
     for (int x = 0; x < width; ++x) {
         const double v = 0.212671 * s[4 * x + 2] + 0.71516 * s[4 * x + 1] + 0.072169 * s[4 * x];
         d[x] = uint8_t(int(v));
     }
 }
 
-[[gnu::target_clones("avx2", "default")]] void InvertRow(const uint32_t* s, uint32_t* d,
+[[gnu::target_clones("avx2", "default")]] void InvertRow(const uint32_t* __restrict s, uint32_t* __restrict d,
                                                           int width) {
     for (int x = 0; x < width; ++x) d[x] = s[x] ^ 0x00FFFFFFu;
 }
 
-[[gnu::target_clones("avx2", "default")]] void ReverseRow(const uint32_t* s, uint32_t* d,
+[[gnu::target_clones("avx2", "default")]] void ReverseRow(const uint32_t* __restrict s, uint32_t* __restrict d,
                                                            int width) {
     for (int x = 0; x < width; ++x) d[x] = s[width - 1 - x];
 }

@@ -76,14 +76,38 @@ void BM_Memcpy4K(benchmark::State& state) {
 }
 BENCHMARK(BM_Memcpy4K)->Unit(benchmark::kMillisecond);
 
-void BM_Invert(benchmark::State& s) { InvertFilter f; Op(s, f); }
-void BM_Grayscale(benchmark::State& s) { GrayscaleFilter f; Op(s, f); }
-void BM_Brightness(benchmark::State& s) { BrightnessFilter f(18); Op(s, f); }
-void BM_Contrast(benchmark::State& s) { ContrastFilter f(1.5, 140); Op(s, f); }
-void BM_FlipHorizontal(benchmark::State& s) { FlipHorizontalFilter f; Op(s, f); }
-void BM_FlipVertical(benchmark::State& s) { FlipVerticalFilter f; Op(s, f); }
-void BM_Intensity(benchmark::State& s) { IntensityFilter f(60, 100, 1.5); Op(s, f); }
-void BM_Rotate90(benchmark::State& s) { RotateFilter f(-RotateFilter::kQuarterTurn, 0); Op(s, f); }
+void BM_Invert(benchmark::State& s) {
+    InvertFilter f;
+    Op(s, f);
+}
+void BM_Grayscale(benchmark::State& s) {
+    GrayscaleFilter f;
+    Op(s, f);
+}
+void BM_Brightness(benchmark::State& s) {
+    BrightnessFilter f(18);
+    Op(s, f);
+}
+void BM_Contrast(benchmark::State& s) {
+    ContrastFilter f(1.5, 140);
+    Op(s, f);
+}
+void BM_FlipHorizontal(benchmark::State& s) {
+    FlipHorizontalFilter f;
+    Op(s, f);
+}
+void BM_FlipVertical(benchmark::State& s) {
+    FlipVerticalFilter f;
+    Op(s, f);
+}
+void BM_Intensity(benchmark::State& s) {
+    IntensityFilter f(60, 100, 1.5);
+    Op(s, f);
+}
+void BM_Rotate90(benchmark::State& s) {
+    RotateFilter f(-RotateFilter::kQuarterTurn, 0);
+    Op(s, f);
+}
 void BM_RotateAnyAngle(benchmark::State& s) {
     RotateFilter f(30 * RotateFilter::kRadiansPerDegree, 0xFFFF00FF);
     Op(s, f);

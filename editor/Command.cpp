@@ -53,8 +53,10 @@ CTilletCommand::CTilletCommand(CCommandDocument* document, ImageFilter* filter,
 CTilletCommand::~CTilletCommand() = default;
 
 int CTilletCommand::Execute() {
-    if (m_destination) m_filter->Apply(*m_target, *m_destination);
-    else m_filter->ApplyInPlace(*m_target);
+    if (m_destination)
+        m_filter->Apply(*m_target, *m_destination);
+    else
+        m_filter->ApplyInPlace(*m_target);
     m_document->SetModifiedFlag(true);
     return 1;
 }
@@ -65,9 +67,13 @@ int CTilletCommand::Restore() {
     return 1;
 }
 
-CCommand* CTilletCommand::CreateUndoCommand() { return new CTilletUndoCommand(this); }
+CCommand* CTilletCommand::CreateUndoCommand() {
+    return new CTilletUndoCommand(this);
+}
 
-CCommand* CTilletCommand::CreateRedoCommand() { return new CTilletRedoCommand(this); }
+CCommand* CTilletCommand::CreateRedoCommand() {
+    return new CTilletRedoCommand(this);
+}
 
 // ---------------------------------------------------------------------------------------------
 // CCommandHistory
@@ -122,8 +128,10 @@ void CCommandHistory::Push(CCommand* command) {
     m_position = (m_position + 1) % HistorySlots;
     m_undoCount = std::min(m_undoCount + 1, HistorySlots);
     // A clean state on the discarded branch can never be reached again.
-    if (m_cleanDistance < 0 && m_redoCount > 0) m_cleanDistance = HistorySlots + 1;
-    else m_cleanDistance = std::min(m_cleanDistance + 1, HistorySlots + 1);
+    if (m_cleanDistance < 0 && m_redoCount > 0)
+        m_cleanDistance = HistorySlots + 1;
+    else
+        m_cleanDistance = std::min(m_cleanDistance + 1, HistorySlots + 1);
     m_redoCount = 0;
     OnHistoryChanged();
 }
@@ -168,8 +176,10 @@ int CCommandHistory::CommitTentative(int record) {
     if (!m_tentative) return 0;
     CCommand* c = m_tentative;
     m_tentative = nullptr;
-    if (record) Push(c);
-    else delete c;
+    if (record)
+        Push(c);
+    else
+        delete c;
     return 1;
 }
 
@@ -182,7 +192,9 @@ int CDocCommandHistory::DoTentative(CCommand* command, int record) {
     return result;
 }
 
-void CDocCommandHistory::OnHistoryChanged() { m_document->UpdateTitle(); }
+void CDocCommandHistory::OnHistoryChanged() {
+    m_document->UpdateTitle();
+}
 
 void CDocCommandHistory::OnCommandExecuted(CCommand* command) {
     std::string description;

@@ -58,8 +58,8 @@ void MapRowPortable(const uint8_t* s, uint8_t* d, int width, const uint8_t* lut)
 
 void MapRow(const uint8_t* s, uint8_t* d, int width, const uint8_t* lut) {
 #if defined(__x86_64__)
-    static const bool vbmi = __builtin_cpu_supports("avx512vbmi") &&
-                             __builtin_cpu_supports("avx512bw");
+    static const bool vbmi =
+        __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512bw");
     if (vbmi) return MapRowVbmi(s, d, width, lut);
 #endif
     MapRowPortable(s, d, width, lut);
@@ -82,20 +82,21 @@ void ForRows(int height, int width, RowFn&& row, const std::function<void(int)>&
         report);
 }
 
-[[gnu::target_clones("avx2", "default")]] void GrayRow(const uint8_t* __restrict s, uint8_t* __restrict d, int width) {
+[[gnu::target_clones("avx2", "default")]] void GrayRow(const uint8_t* __restrict s,
+                                                       uint8_t* __restrict d, int width) {
     for (int x = 0; x < width; ++x) {
         const double v = 0.212671 * s[4 * x + 2] + 0.71516 * s[4 * x + 1] + 0.072169 * s[4 * x];
         d[x] = uint8_t(int(v));
     }
 }
 
-[[gnu::target_clones("avx2", "default")]] void InvertRow(const uint32_t* __restrict s, uint32_t* __restrict d,
-                                                          int width) {
+[[gnu::target_clones("avx2", "default")]] void InvertRow(const uint32_t* __restrict s,
+                                                         uint32_t* __restrict d, int width) {
     for (int x = 0; x < width; ++x) d[x] = s[x] ^ 0x00FFFFFFu;
 }
 
-[[gnu::target_clones("avx2", "default")]] void ReverseRow(const uint32_t* __restrict s, uint32_t* __restrict d,
-                                                           int width) {
+[[gnu::target_clones("avx2", "default")]] void ReverseRow(const uint32_t* __restrict s,
+                                                          uint32_t* __restrict d, int width) {
     for (int x = 0; x < width; ++x) d[x] = s[width - 1 - x];
 }
 
@@ -150,8 +151,10 @@ void HalfTurnRows(const CPicture& src, CPicture& dst, const AxisMap& m, int iBeg
     for (int i = iBegin; i < iEnd; ++i) {
         const uint32_t* s = Row32(src, m.r0 + m.dri * i);
         uint32_t* d = Row32(dst, i);
-        if (m.dcj > 0) std::memcpy(d, s + m.c0, size_t(width) * 4);
-        else ReverseRow(s + m.c0 - (width - 1), d, width);
+        if (m.dcj > 0)
+            std::memcpy(d, s + m.c0, size_t(width) * 4);
+        else
+            ReverseRow(s + m.c0 - (width - 1), d, width);
     }
 }
 
@@ -159,29 +162,38 @@ void HalfTurnRows(const CPicture& src, CPicture& dst, const AxisMap& m, int iBeg
 uint32_t GetPixel(const CPicture& p, int x, int y) {
     const uint8_t* row = p.GetLineArray()[y];
     switch (p.GetBitsPerPixel()) {
-    case 32: return reinterpret_cast<const uint32_t*>(row)[x];
-    case 8: return row[x];
-    default: return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 32:
+        return reinterpret_cast<const uint32_t*>(row)[x];
+    case 8:
+        return row[x];
+    default:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
     }
 }
 
 void SetPixel(CPicture& p, int x, int y, uint32_t v) {
     uint8_t* row = p.GetLineArray()[y];
     switch (p.GetBitsPerPixel()) {
-    case 32: reinterpret_cast<uint32_t*>(row)[x] = v; break;
-    case 8: row[x] = uint8_t(v); break;
+    case 32:
+        reinterpret_cast<uint32_t*>(row)[x] = v;
+        break;
+    case 8:
+        row[x] = uint8_t(v);
+        break;
     default:
-        if (v & 1) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
-        else row[x >> 3] &= uint8_t(~(0x80 >> (x & 7)));
+        if (v & 1)
+            row[x >> 3] |= uint8_t(0x80 >> (x & 7));
+        else
+            row[x >> 3] &= uint8_t(~(0x80 >> (x & 7)));
     }
 }
 
 // The general case, evaluated exactly as written: x*c + y*s + 0.5 and y*c - x*s + 0.5, both
 // rounded down. The products of x are the same for every row, so they are made once.
 [[gnu::target_clones("avx2", "default")]] void RotateRow32(const CPicture& src, uint32_t* d,
-                                                            const double* xc, const double* xs,
-                                                            double yc, double ys, int width,
-                                                            uint32_t background) {
+                                                           const double* xc, const double* xs,
+                                                           double yc, double ys, int width,
+                                                           uint32_t background) {
     const double w = src.GetWidth(), h = src.GetHeight();
     uint8_t* const* lines = src.GetLineArray();
     for (int j = 0; j < width; ++j) {
@@ -189,7 +201,8 @@ void SetPixel(CPicture& p, int x, int y, uint32_t v) {
         const double row = std::floor(yc - xs[j] + 0.5);
         if (col >= 0 && col < w && row >= 0 && row < h)
             d[j] = reinterpret_cast<const uint32_t*>(lines[int(row)])[int(col)];
-        else d[j] = background;
+        else
+            d[j] = background;
     }
 }
 
@@ -202,8 +215,8 @@ void RotateFilter::Apply(const CPicture& source, CPicture& destination) {
     auto round = [](double v) { return std::floor(v + 0.5); };
 
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    const double corners[4][2] = {{0, 0}, {double(W - 1), 0}, {0, double(H - 1)},
-                                  {double(W - 1), double(H - 1)}};
+    const double corners[4][2] = {
+        {0, 0}, {double(W - 1), 0}, {0, double(H - 1)}, {double(W - 1), double(H - 1)}};
     for (const auto& p : corners) {
         const double x = round(p[0] * c - p[1] * s), y = round(p[0] * s + p[1] * c);
         minX = std::min(minX, x);
@@ -214,15 +227,17 @@ void RotateFilter::Apply(const CPicture& source, CPicture& destination) {
     Report(0.01);
     const int dw = int(maxX - minX) + 1, dh = int(maxY - minY) + 1;
     const uint16_t bpp = source.GetBitsPerPixel();
-    if (bpp == 32) destination.CreateForOverwrite(dw, dh, bpp, source.HasAlpha());
-    else destination.Create(dw, dh, bpp, source.HasAlpha());
+    if (bpp == 32)
+        destination.CreateForOverwrite(dw, dh, bpp, source.HasAlpha());
+    else
+        destination.Create(dw, dh, bpp, source.HasAlpha());
     if (bpp <= 8) destination.SetPalette(source.GetPalette(), source.GetPaletteSize());
     auto report = [&](int i) { ReportStep(0.01, 0.99, i, dh - 1); };
 
     // A quarter or half turn puts every destination pixel on a source pixel with the
     // cross term far below half a pixel, so the rounding is known without evaluating it.
-    const double extent = std::max({std::abs(minX), std::abs(maxX), std::abs(minY),
-                                    std::abs(maxY), double(W), double(H)});
+    const double extent = std::max(
+        {std::abs(minX), std::abs(maxX), std::abs(minY), std::abs(maxY), double(W), double(H)});
     const int iMinX = int(minX), iMinY = int(minY);
     bool fast = false;
     bool quarter = false;
@@ -252,8 +267,10 @@ void RotateFilter::Apply(const CPicture& source, CPicture& destination) {
         ForEachBand(
             dh, kRowChunk, double(dw) * 8,
             [&](int b, int e) {
-                if (quarter) QuarterTurnRows(source, destination, m, b, e);
-                else HalfTurnRows(source, destination, m, b, e);
+                if (quarter)
+                    QuarterTurnRows(source, destination, m, b, e);
+                else
+                    HalfTurnRows(source, destination, m, b, e);
             },
             report);
     } else if (bpp == 32) {
@@ -268,8 +285,8 @@ void RotateFilter::Apply(const CPicture& source, CPicture& destination) {
             [&](int b, int e) {
                 for (int i = b; i < e; ++i) {
                     const double y = minY + i;
-                    RotateRow32(source, Row32(destination, i), xc.data(), xs.data(), y * c,
-                                y * s, dw, m_background);
+                    RotateRow32(source, Row32(destination, i), xc.data(), xs.data(), y * c, y * s,
+                                dw, m_background);
                 }
             },
             report);
@@ -299,8 +316,7 @@ void BrightnessFilter::Apply(const CPicture& source, CPicture& destination) {
     Report(0.01);
     destination.CreateForOverwrite(W, H, 32, src.HasAlpha());
     ForRows(
-        H, W,
-        [&](int y) { MapRow(src.GetLineArray()[y], destination.GetLineArray()[y], W, lut); },
+        H, W, [&](int y) { MapRow(src.GetLineArray()[y], destination.GetLineArray()[y], W, lut); },
         [&](int y) { ReportStep(0.01, 0.99, y, H); });
     Report(1.0);
 }
@@ -315,8 +331,7 @@ void ContrastFilter::Apply(const CPicture& source, CPicture& destination) {
     Report(0.01);
     destination.CreateForOverwrite(W, H, 32, src.HasAlpha());
     ForRows(
-        H, W,
-        [&](int y) { MapRow(src.GetLineArray()[y], destination.GetLineArray()[y], W, lut); },
+        H, W, [&](int y) { MapRow(src.GetLineArray()[y], destination.GetLineArray()[y], W, lut); },
         [&](int y) { ReportStep(0.01, 0.99, y, H); });
     Report(1.0);
 }
@@ -332,9 +347,12 @@ void IntensityPixel(const uint8_t* s, uint8_t* d, const double* newValue) {
     double hue = 0;
     if (saturation != 0) {
         const double delta = mx - mn;
-        if (r == mx) hue = (g - b) / delta;
-        else if (g == mx) hue = (b - r) / delta + 2;
-        else hue = (r - g) / delta + 4;
+        if (r == mx)
+            hue = (g - b) / delta;
+        else if (g == mx)
+            hue = (b - r) / delta + 2;
+        else
+            hue = (r - g) / delta + 4;
         hue *= 42.5;
         if (hue < 0) hue += 255;
         if (hue > 255) hue -= 255;
@@ -353,12 +371,24 @@ void IntensityPixel(const uint8_t* s, uint8_t* d, const double* newValue) {
         const double t = v * (1 - sat * (1 - f)) * 255;
         const double vv = v * 255;
         switch (std::clamp(sector, 0, 5)) {
-        case 0: red = vv, green = t, blue = p; break;
-        case 1: red = q, green = vv, blue = p; break;
-        case 2: red = p, green = vv, blue = t; break;
-        case 3: red = p, green = q, blue = vv; break;
-        case 4: red = t, green = p, blue = vv; break;
-        default: red = vv, green = p, blue = q; break;
+        case 0:
+            red = vv, green = t, blue = p;
+            break;
+        case 1:
+            red = q, green = vv, blue = p;
+            break;
+        case 2:
+            red = p, green = vv, blue = t;
+            break;
+        case 3:
+            red = p, green = q, blue = vv;
+            break;
+        case 4:
+            red = t, green = p, blue = vv;
+            break;
+        default:
+            red = vv, green = p, blue = q;
+            break;
         }
     }
     d[0] = ClampToByte(blue);
@@ -440,9 +470,7 @@ void FlipVerticalFilter::Apply(const CPicture& source, CPicture& destination) {
     destination.CreateForOverwrite(W, H, 32, src.HasAlpha());
     ForRows(
         H, W,
-        [&](int y) {
-            std::memcpy(Row32(destination, H - 1 - y), Row32(src, y), size_t(W) * 4);
-        },
+        [&](int y) { std::memcpy(Row32(destination, H - 1 - y), Row32(src, y), size_t(W) * 4); },
         [&](int y) { ReportStep(0.05, 0.95, y, H); });
     Report(1.0);
 }
@@ -457,7 +485,9 @@ std::pair<int, int> ClipRun(int a, int la, int b, int lb, int n) {
     return {lo, std::max(lo, hi)};
 }
 
-int BytesPerPixel(const CPicture& p) { return p.GetBitsPerPixel() == 8 ? 1 : 4; }
+int BytesPerPixel(const CPicture& p) {
+    return p.GetBitsPerPixel() == 8 ? 1 : 4;
+}
 
 } // namespace
 
@@ -484,9 +514,11 @@ void RegionMoveFilter::Apply(const CPicture& source, CPicture& destination) {
             const int y = m_area.top + step;
             if (y >= 0 && y < H) {
                 uint8_t* d = destination.GetLineArray()[y];
-                if (bpp == 1) std::memset(d + m_area.left + x0, index, size_t(x1 - x0));
-                else std::fill(reinterpret_cast<uint32_t*>(d) + m_area.left + x0,
-                               reinterpret_cast<uint32_t*>(d) + m_area.left + x1, pixel);
+                if (bpp == 1)
+                    std::memset(d + m_area.left + x0, index, size_t(x1 - x0));
+                else
+                    std::fill(reinterpret_cast<uint32_t*>(d) + m_area.left + x0,
+                              reinterpret_cast<uint32_t*>(d) + m_area.left + x1, pixel);
             }
             ReportStep(0, 0.5, step, areaH);
         }
@@ -555,8 +587,10 @@ void CropFilter::Apply(const CPicture& source, CPicture& destination) {
     Report(0.01);
     const int w = right - left, h = bottom - top;
     const uint16_t bpp = source.GetBitsPerPixel();
-    if (bpp == 32) destination.CreateForOverwrite(w, h, bpp, source.HasAlpha());
-    else destination.Create(w, h, bpp, source.HasAlpha());
+    if (bpp == 32)
+        destination.CreateForOverwrite(w, h, bpp, source.HasAlpha());
+    else
+        destination.Create(w, h, bpp, source.HasAlpha());
     if (bpp <= 8) destination.SetPalette(source.GetPalette(), source.GetPaletteSize());
     for (int y = top; y < bottom; ++y) {
         const uint8_t* s = source.GetLineArray()[y];

@@ -21,14 +21,17 @@ constexpr double kMinParallelCost = 256.0 * 1024;
 
 } // namespace
 
-int GetMaxThreads() { return g_maxThreads.load(std::memory_order_relaxed); }
+int GetMaxThreads() {
+    return g_maxThreads.load(std::memory_order_relaxed);
+}
 
 void SetMaxThreads(int threads) {
     g_maxThreads.store(std::clamp(threads, 1, 2), std::memory_order_relaxed);
 }
 
 void ForEachBand(int count, int chunk, double costPerItem,
-                 const std::function<void(int, int)>& body, const std::function<void(int)>& report) {
+                 const std::function<void(int, int)>& body,
+                 const std::function<void(int)>& report) {
     if (count <= 0) return;
     chunk = std::max(chunk, 1);
     int split = count;

@@ -22,7 +22,9 @@ double BilinearKernel(double x, double radius) {
     return a < radius ? radius - a : 0.0;
 }
 
-double BoxKernel(double x, double radius) { return std::abs(x) <= radius ? 1.0 : 0.0; }
+double BoxKernel(double x, double radius) {
+    return std::abs(x) <= radius ? 1.0 : 0.0;
+}
 
 double GaussianKernel(double x, double radius) {
     if (std::abs(x) > radius) return 0.0;
@@ -52,8 +54,10 @@ ContributionTable::ContributionTable(int outSize, int inSize, double radius, Ker
         int left = std::max(0, int(std::floor(center - width)));
         int right = std::min(inSize - 1, int(std::ceil(center + width)));
         if (right - left + 1 > m_capacity) {
-            if (left < inSize) ++left;
-            else --right;
+            if (left < inSize)
+                ++left;
+            else
+                --right;
         }
         double* w = &m_weights[size_t(i) * size_t(m_capacity)];
         double sum = 0;
@@ -84,9 +88,9 @@ bool UseAvx2() {
 // A table with the zero weights at both ends of each window dropped (adding w * x with w = 0
 // leaves a sum exactly as it was) and the rest packed one window after another.
 struct Taps {
-    std::vector<int> first;   // first input index of each output
-    std::vector<int> count;   // number of weights
-    std::vector<int> offset;  // where its weights start in `weights`
+    std::vector<int> first;  // first input index of each output
+    std::vector<int> count;  // number of weights
+    std::vector<int> offset; // where its weights start in `weights`
     std::vector<double> weights;
     int maxCount = 0;
 

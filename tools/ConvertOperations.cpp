@@ -28,7 +28,11 @@ const OptionSpec kOptions[] = {
     {"--brightness", Kind::Brightness, 1, "V", {-100}, {100}},
     {"--contrast", Kind::Contrast, 2, "C OFFSET", {1, 0}, {100, 255}},
     {"--intensity", Kind::Intensity, 3, "I OFFSET E", {0, 0, 1}, {255, 255, 100}},
-    {"--crop", Kind::Crop, 4, "LEFT TOP RIGHT BOTTOM", {0, 0, 0, 0},
+    {"--crop",
+     Kind::Crop,
+     4,
+     "LEFT TOP RIGHT BOTTOM",
+     {0, 0, 0, 0},
      {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}},
     {"--grayscale", Kind::Grayscale, 0, "", {}, {}},
     {"--invert", Kind::Invert, 0, "", {}, {}},
@@ -59,19 +63,23 @@ std::unique_ptr<ImageFilter> MakeResize(const Settings& s, int width, int height
                                         ProgressSink* progress) {
     const double radius = s.radiusSteps * 0.01;
     switch (s.method) {
-    case Method::Box: return std::make_unique<BoxResizeFilter>(width, height, radius, progress);
+    case Method::Box:
+        return std::make_unique<BoxResizeFilter>(width, height, radius, progress);
     case Method::Gaussian:
         return std::make_unique<GaussianResizeFilter>(width, height, radius, progress);
     case Method::Hamming:
         return std::make_unique<HammingResizeFilter>(width, height, radius, progress);
-    case Method::Bilinear: break;
+    case Method::Bilinear:
+        break;
     }
     return std::make_unique<BilinearResizeFilter>(width, height, progress);
 }
 
 // Percent of a size as the Scale and Stretch dialogs compute it; never below one pixel,
 // since a picture cannot be made with no rows or columns.
-int Percent(int size, int percent) { return std::max(1, int(int64_t(size) * percent / 100)); }
+int Percent(int size, int percent) {
+    return std::max(1, int(int64_t(size) * percent / 100));
+}
 
 } // namespace
 
@@ -93,11 +101,17 @@ ParseResult ParseOperations(const std::vector<std::string>& args) {
         if (a == "--filter") {
             const std::string* v = nextValue();
             if (!v) return fail("--filter needs a value: bilinear, box, gaussian or hamming");
-            if (*v == "bilinear") r.settings.method = Method::Bilinear;
-            else if (*v == "box") r.settings.method = Method::Box;
-            else if (*v == "gaussian") r.settings.method = Method::Gaussian;
-            else if (*v == "hamming") r.settings.method = Method::Hamming;
-            else return fail("--filter must be bilinear, box, gaussian or hamming, not '" + *v + "'");
+            if (*v == "bilinear")
+                r.settings.method = Method::Bilinear;
+            else if (*v == "box")
+                r.settings.method = Method::Box;
+            else if (*v == "gaussian")
+                r.settings.method = Method::Gaussian;
+            else if (*v == "hamming")
+                r.settings.method = Method::Hamming;
+            else
+                return fail("--filter must be bilinear, box, gaussian or hamming, not '" + *v +
+                            "'");
             continue;
         }
         if (a == "--radius") {
@@ -196,7 +210,9 @@ std::string ApplyOperations(const ParseResult& parsed, CPicture& picture, Progre
         if (op.kind != Kind::Crop) EnsureTrueColor(picture);
         const int w = picture.GetWidth(), h = picture.GetHeight();
         switch (op.kind) {
-        case Kind::Resize: filter = MakeResize(s, v[0], v[1], progress); break;
+        case Kind::Resize:
+            filter = MakeResize(s, v[0], v[1], progress);
+            break;
         case Kind::Scale:
             filter = MakeResize(s, Percent(w, v[0]), Percent(h, v[0]), progress);
             break;
@@ -204,17 +220,19 @@ std::string ApplyOperations(const ParseResult& parsed, CPicture& picture, Progre
             filter = MakeResize(s, Percent(w, v[0]), Percent(h, v[1]), progress);
             break;
         case Kind::Rotate:
-            filter = std::make_unique<RotateFilter>(v[0] * RotateFilter::kRadiansPerDegree,
-                                                    0xFF000000u | (s.background & 0xFFFFFF),
-                                                    progress);
+            filter =
+                std::make_unique<RotateFilter>(v[0] * RotateFilter::kRadiansPerDegree,
+                                               0xFF000000u | (s.background & 0xFFFFFF), progress);
             break;
         case Kind::Rotate90:
             filter = std::make_unique<RotateFilter>(
                 v[0] ? -RotateFilter::kQuarterTurn : RotateFilter::kQuarterTurn, 0, progress);
             break;
         case Kind::Flip:
-            if (v[0]) filter = std::make_unique<FlipHorizontalFilter>(progress);
-            else filter = std::make_unique<FlipVerticalFilter>(progress);
+            if (v[0])
+                filter = std::make_unique<FlipHorizontalFilter>(progress);
+            else
+                filter = std::make_unique<FlipVerticalFilter>(progress);
             break;
         case Kind::Brightness:
             filter = std::make_unique<BrightnessFilter>(int(v[0] * 0.36), progress);
@@ -226,8 +244,12 @@ std::string ApplyOperations(const ParseResult& parsed, CPicture& picture, Progre
             filter = std::make_unique<IntensityFilter>(double(v[0]), uint8_t(v[1]), v[2] * 0.1,
                                                        progress);
             break;
-        case Kind::Grayscale: filter = std::make_unique<GrayscaleFilter>(progress); break;
-        case Kind::Invert: filter = std::make_unique<InvertFilter>(progress); break;
+        case Kind::Grayscale:
+            filter = std::make_unique<GrayscaleFilter>(progress);
+            break;
+        case Kind::Invert:
+            filter = std::make_unique<InvertFilter>(progress);
+            break;
         case Kind::Crop: {
             // As the view does with a selection: clipped to the picture.
             const int left = std::min(v[0], w), top = std::min(v[1], h);

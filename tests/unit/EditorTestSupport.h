@@ -25,7 +25,9 @@ inline void FillRandom(CPicture& p, int width, int height, uint32_t seed, uint16
 // The meaningful bytes of each row, without the padding.
 inline std::vector<uint8_t> PixelBytes(const CPicture& p) {
     const int bpp = p.GetBitsPerPixel();
-    const int bytes = bpp == 32 ? p.GetWidth() * 4 : bpp == 8 ? p.GetWidth() : (p.GetWidth() + 7) / 8;
+    const int bytes = bpp == 32  ? p.GetWidth() * 4
+                      : bpp == 8 ? p.GetWidth()
+                                 : (p.GetWidth() + 7) / 8;
     std::vector<uint8_t> out;
     for (int y = 0; y < p.GetHeight(); ++y)
         out.insert(out.end(), p.GetLineArray()[y], p.GetLineArray()[y] + bytes);

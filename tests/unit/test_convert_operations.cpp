@@ -10,9 +10,13 @@ using namespace edtest;
 
 namespace {
 
-ParseResult Parse(std::vector<std::string> args) { return ParseOperations(args); }
+ParseResult Parse(std::vector<std::string> args) {
+    return ParseOperations(args);
+}
 
-std::string Error(std::vector<std::string> args) { return ParseOperations(args).error; }
+std::string Error(std::vector<std::string> args) {
+    return ParseOperations(args).error;
+}
 
 } // namespace
 
@@ -35,18 +39,31 @@ TEST(ConvertOperations, KeepsOrderAndHandsBackOtherArguments) {
 }
 
 TEST(ConvertOperations, OutOfRangeAndMalformedValuesAreUsageErrors) {
-    EXPECT_EQ(Error({"--brightness", "101"}), "--brightness: V must be between -100 and 100 (got 101)");
+    EXPECT_EQ(Error({"--brightness", "101"}),
+              "--brightness: V must be between -100 and 100 (got 101)");
     EXPECT_EQ(Error({"--contrast", "10", "256"}),
               "--contrast: OFFSET must be between 0 and 255 (got 256)");
     EXPECT_EQ(Error({"--intensity", "1", "2"}), "--intensity needs 3 values: I OFFSET E");
     EXPECT_EQ(Error({"--scale", "ten"}), "--scale: 'ten' is not a whole number");
-    for (auto args : std::vector<std::vector<std::string>>{
-             {"--resize", "2049", "1"}, {"--scale", "0"}, {"--stretch", "100", "401"},
-             {"--rotate", "361"}, {"--contrast", "0", "125"}, {"--intensity", "0", "0", "0"},
-             {"--radius", "0.005"}, {"--radius", "10.01"}, {"--radius", "1.234"},
-             {"--radius", "x"}, {"--filter", "lanczos"}, {"--rotate90", "up"}, {"--flip", "x"},
-             {"--background", "12345"}, {"--background", "gg0000"}, {"--crop", "5", "5", "5", "9"},
-             {"--crop", "-1", "0", "5", "9"}, {"--resize", "10", "1.5"}, {"--grayscale", "--flip"}})
+    for (auto args : std::vector<std::vector<std::string>>{{"--resize", "2049", "1"},
+                                                           {"--scale", "0"},
+                                                           {"--stretch", "100", "401"},
+                                                           {"--rotate", "361"},
+                                                           {"--contrast", "0", "125"},
+                                                           {"--intensity", "0", "0", "0"},
+                                                           {"--radius", "0.005"},
+                                                           {"--radius", "10.01"},
+                                                           {"--radius", "1.234"},
+                                                           {"--radius", "x"},
+                                                           {"--filter", "lanczos"},
+                                                           {"--rotate90", "up"},
+                                                           {"--flip", "x"},
+                                                           {"--background", "12345"},
+                                                           {"--background", "gg0000"},
+                                                           {"--crop", "5", "5", "5", "9"},
+                                                           {"--crop", "-1", "0", "5", "9"},
+                                                           {"--resize", "10", "1.5"},
+                                                           {"--grayscale", "--flip"}})
         EXPECT_NE(Error(args), "") << args[0] << " " << args[1];
     EXPECT_EQ(Error({"--radius", "10", "--radius", "0.01", "--background", "#00ff00"}), "");
 }

@@ -12,7 +12,9 @@ using namespace edtest;
 
 namespace {
 
-uint8_t ClampTrunc(double v) { return v >= 255 ? 255 : v < 0 ? 0 : uint8_t(v); }
+uint8_t ClampTrunc(double v) {
+    return v >= 255 ? 255 : v < 0 ? 0 : uint8_t(v);
+}
 
 // --- references, one pixel at a time as the formulas are written -------------------------
 
@@ -56,9 +58,12 @@ Image RefIntensity(Image s, double intensity, double offset, double exponent) {
         const double sat = mx == 0 ? 0 : double(mx - mn) * 255 / mx;
         double hue = 0;
         if (sat != 0) {
-            if (r == mx) hue = double(g - b) / (mx - mn);
-            else if (g == mx) hue = double(b - r) / (mx - mn) + 2;
-            else hue = double(r - g) / (mx - mn) + 4;
+            if (r == mx)
+                hue = double(g - b) / (mx - mn);
+            else if (g == mx)
+                hue = double(b - r) / (mx - mn) + 2;
+            else
+                hue = double(r - g) / (mx - mn) + 4;
             hue = hue * 42.5;
             if (hue < 0) hue += 255;
             if (hue > 255) hue -= 255;
@@ -85,8 +90,8 @@ Image RefIntensity(Image s, double intensity, double offset, double exponent) {
 std::vector<uint8_t> RefGray(const Image& s) {
     std::vector<uint8_t> out;
     for (size_t i = 0; i < s.bytes.size(); i += 4)
-        out.push_back(uint8_t(0.212671 * s.bytes[i + 2] + 0.71516 * s.bytes[i + 1] +
-                              0.072169 * s.bytes[i]));
+        out.push_back(
+            uint8_t(0.212671 * s.bytes[i + 2] + 0.71516 * s.bytes[i + 1] + 0.072169 * s.bytes[i]));
     return out;
 }
 
@@ -112,11 +117,14 @@ const Size kSizes[] = {{1, 1}, {1, 7}, {13, 1}, {37, 23}, {301, 277}};
 } // namespace
 
 TEST(ImageFiltersExact, RotateAnyAngleQuarterAndHalfTurns) {
-    const double angles[] = {RotateFilter::kQuarterTurn, -RotateFilter::kQuarterTurn,
-                             2 * RotateFilter::kQuarterTurn, 30 * RotateFilter::kRadiansPerDegree,
+    const double angles[] = {RotateFilter::kQuarterTurn,
+                             -RotateFilter::kQuarterTurn,
+                             2 * RotateFilter::kQuarterTurn,
+                             30 * RotateFilter::kRadiansPerDegree,
                              -127 * RotateFilter::kRadiansPerDegree,
                              180 * RotateFilter::kRadiansPerDegree,
-                             360 * RotateFilter::kRadiansPerDegree, 0.0};
+                             360 * RotateFilter::kRadiansPerDegree,
+                             0.0};
     uint32_t seed = 1;
     for (const Size& sz : kSizes)
         for (double a : angles) {
@@ -137,7 +145,8 @@ TEST(ImageFiltersExact, ColourOperationsOverTheirWholeRanges) {
             const int lightness = int(value * 0.36);
             BrightnessFilter f(lightness);
             const double offset = double(lightness) * 2.55;
-            ExpectFilter(f, src, RefPerChannel(s, [&](uint8_t c) { return ClampTrunc(c + offset); }));
+            ExpectFilter(f, src,
+                         RefPerChannel(s, [&](uint8_t c) { return ClampTrunc(c + offset); }));
         }
         for (int contrast : {1, 10, 20, 100})
             for (int offset : {0, 125, 255}) {
@@ -219,7 +228,9 @@ TEST(ImageFilters, ThirtyDegreesOnRedKeepsCornersRedAndInsideFromTheSource) {
     RotateFilter(30 * RotateFilter::kRadiansPerDegree, 0xFFFF0000).Apply(p, d);
     EXPECT_GT(d.GetWidth(), 40);
     EXPECT_GT(d.GetHeight(), 20);
-    for (auto [x, y] : {std::pair{0, 0}, {d.GetWidth() - 1, 0}, {0, d.GetHeight() - 1},
+    for (auto [x, y] : {std::pair{0, 0},
+                        {d.GetWidth() - 1, 0},
+                        {0, d.GetHeight() - 1},
                         {d.GetWidth() - 1, d.GetHeight() - 1}})
         EXPECT_EQ(Pixel(d, x, y), 0xFFFF0000u);
     EXPECT_EQ(Pixel(d, d.GetWidth() / 2, d.GetHeight() / 2), 0x00102030u);

@@ -19,9 +19,12 @@ enum class K { Bilinear, Box, Gaussian, Hamming };
 
 double RefKernel(K k, double x, double r) {
     switch (k) {
-    case K::Bilinear: return std::fabs(x) < r ? r - std::fabs(x) : 0;
-    case K::Box: return std::fabs(x) <= r ? 1 : 0;
-    case K::Gaussian: return std::fabs(x) <= r ? std::exp(-x * x / r - 1) / std::sqrt(2 * kPi) : 0;
+    case K::Bilinear:
+        return std::fabs(x) < r ? r - std::fabs(x) : 0;
+    case K::Box:
+        return std::fabs(x) <= r ? 1 : 0;
+    case K::Gaussian:
+        return std::fabs(x) <= r ? std::exp(-x * x / r - 1) / std::sqrt(2 * kPi) : 0;
     case K::Hamming:
         if (std::fabs(x) > r) return 0;
         return (0.54 + 0.46 * std::cos(2 * kPi * x)) * (x == 0 ? 1 : std::sin(kPi * x) / (kPi * x));
@@ -44,8 +47,10 @@ std::vector<Window> RefTable(int outSize, int inSize, double r, K k) {
         int left = std::max(0, int(std::floor(center - width)));
         int right = std::min(inSize - 1, int(std::ceil(center + width)));
         if (right - left + 1 > room) {
-            if (left < inSize) left++;
-            else right--;
+            if (left < inSize)
+                left++;
+            else
+                right--;
         }
         Window win{left, {}};
         double sum = 0;
@@ -94,10 +99,14 @@ Image RefResize(const Image& s, int outW, int outH, double r, K k) {
 
 std::unique_ptr<ResizeFilter> Make(K k, int w, int h, double r, ProgressSink* sink = nullptr) {
     switch (k) {
-    case K::Bilinear: return std::make_unique<BilinearResizeFilter>(w, h, sink);
-    case K::Box: return std::make_unique<BoxResizeFilter>(w, h, r, sink);
-    case K::Gaussian: return std::make_unique<GaussianResizeFilter>(w, h, r, sink);
-    case K::Hamming: return std::make_unique<HammingResizeFilter>(w, h, r, sink);
+    case K::Bilinear:
+        return std::make_unique<BilinearResizeFilter>(w, h, sink);
+    case K::Box:
+        return std::make_unique<BoxResizeFilter>(w, h, r, sink);
+    case K::Gaussian:
+        return std::make_unique<GaussianResizeFilter>(w, h, r, sink);
+    case K::Hamming:
+        return std::make_unique<HammingResizeFilter>(w, h, r, sink);
     }
     return nullptr;
 }
@@ -109,9 +118,9 @@ struct Case {
 } // namespace
 
 TEST(ResampleExact, EveryKernelUpAndDownMatchesTheReference) {
-    const Case cases[] = {{37, 23, 111, 61},  {111, 61, 37, 23}, {301, 177, 149, 389},
-                          {13, 1, 7, 3},      {1, 1, 5, 3},      {5, 9, 5, 9},
-                          {1001, 7, 99, 7},   {255, 263, 513, 131}};
+    const Case cases[] = {{37, 23, 111, 61}, {111, 61, 37, 23},   {301, 177, 149, 389},
+                          {13, 1, 7, 3},     {1, 1, 5, 3},        {5, 9, 5, 9},
+                          {1001, 7, 99, 7},  {255, 263, 513, 131}};
     const double radii[] = {0.01, 0.5, 1.0, 2.37, 5.0, 10.0};
     uint32_t seed = 1;
     for (const Case& c : cases) {
@@ -160,8 +169,8 @@ TEST(Resample, BoxHalfPixelEnlargingAndShrinkingTenfold) {
     SetPixel(p, 2, 0, 0x32323232);
     BoxResizeFilter(6, 1, 0.5).Apply(p, d);
     // Centres 0, 0.5, 1, 1.5, 2, 2.5: at half-way both neighbours weigh the same.
-    const uint32_t want[] = {0x0A0A0A0A, 0x0F0F0F0F, 0x14141414, 0x23232323, 0x32323232,
-                             0x32323232};
+    const uint32_t want[] = {0x0A0A0A0A, 0x0F0F0F0F, 0x14141414,
+                             0x23232323, 0x32323232, 0x32323232};
     for (int x = 0; x < 6; ++x) EXPECT_EQ(Pixel(d, x, 0), want[x]) << x;
 
     // 1000 -> 100: output i averages the inputs within 5 of i * 10.

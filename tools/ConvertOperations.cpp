@@ -150,27 +150,27 @@ ParseResult ParseOperations(const std::vector<std::string>& args) {
             r.operations.push_back({rotate ? Kind::Rotate90 : Kind::Flip, {*v == first, 0, 0, 0}});
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& o : kOptions)
-            if (a == o.name) spec = &o;
-        if (!spec) {
+            if (a == o.name) option = &o;
+        if (!option) {
             r.rest.push_back(a);
             continue;
         }
-        if (args.size() - i - 1 < size_t(spec->count))
-            return fail(a + " needs " + std::to_string(spec->count) + " value" +
-                        (spec->count > 1 ? "s" : "") + ": " + spec->valueNames);
-        Operation op{spec->kind};
-        for (int k = 0; k < spec->count; ++k) {
+        if (args.size() - i - 1 < size_t(option->count))
+            return fail(a + " needs " + std::to_string(option->count) + " value" +
+                        (option->count > 1 ? "s" : "") + ": " + option->valueNames);
+        Operation op{option->kind};
+        for (int k = 0; k < option->count; ++k) {
             const std::string& v = args[++i];
             int n = 0;
             if (!ParseInt(v, n)) return fail(a + ": '" + v + "' is not a whole number");
-            if (n < spec->lo[k] || n > spec->hi[k]) {
-                std::string which = spec->valueNames;
+            if (n < option->lo[k] || n > option->hi[k]) {
+                std::string which = option->valueNames;
                 // The name of the k-th value, for the message.
                 for (int skip = 0; skip < k; ++skip) which.erase(0, which.find(' ') + 1);
                 which = which.substr(0, which.find(' '));
-                return fail(a + ": " + which + " must be " + Range(spec->lo[k], spec->hi[k]) +
+                return fail(a + ": " + which + " must be " + Range(option->lo[k], option->hi[k]) +
                             " (got " + v + ")");
             }
             op.values[k] = n;

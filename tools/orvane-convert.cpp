@@ -1,7 +1,8 @@
-// orvane-convert: decodes an image file with the program's decoders and writes it with its
-// encoders, chosen by the output file's extension.
+// orvane-convert: decodes an image file with the program's decoders, applies the editor's
+// operations in the order given, and writes it with its encoders, chosen by the output file's
+// extension.
 //
-//   orvane-convert [--bpp 8|32] INPUT OUTPUT
+//   orvane-convert [--bpp 8|32] [OPERATIONS] INPUT OUTPUT
 //   orvane-convert [--bpp 8|32] --info INPUT      prints "WIDTH HEIGHT BPP ALPHA"
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "imagefile/ImageDecoder.h"
 #include "imagefile/Picture.h"
 #include "imagefile/PictureEncoder.h"
+#include "tools/ConvertOperations.h"
 
 namespace {
 
@@ -21,21 +23,30 @@ struct Options {
     std::vector<std::string> files;
 };
 
-int Usage() {
-    std::fprintf(stderr, "usage: orvane-convert [--bpp 8|32] INPUT OUTPUT\n"
-                         "       orvane-convert [--bpp 8|32] --info INPUT\n"
-                         "OUTPUT's extension chooses the format: jpg, tif, png, bmp or gif.\n");
+int Usage(const std::string& error = {}) {
+    if (!error.empty()) std::fprintf(stderr, "orvane-convert: %s\n", error.c_str());
+    std::fprintf(stderr,
+                 "usage: orvane-convert [--bpp 8|32] [OPERATIONS] INPUT OUTPUT\n"
+                 "       orvane-convert [--bpp 8|32] --info INPUT\n"
+                 "OUTPUT's extension chooses the format: jpg, tif, png, bmp or gif.\n"
+                 "OPERATIONS, applied in the order given:\n%s",
+                 convertops::UsageText());
     return 2;
 }
 
-bool ParseArguments(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+// The converter's own options among the arguments the operations left over.
+bool ParseArguments(const std::vector<std::string>& args, Options& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            options.files.insert(options.files.end(), args.begin() + long(i) + 1, args.end());
+            break;
+        }
         if (arg == "--info") {
             options.info = true;
         } else if (arg == "--bpp") {
-            if (++i >= argc) return false;
-            const std::string value = argv[i];
+            if (++i >= args.size()) return false;
+            const std::string& value = args[i];
             if (value == "8")
                 options.wantedBpp = 8;
             else if (value == "32")
@@ -54,8 +65,12 @@ bool ParseArguments(int argc, char** argv, Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const convertops::ParseResult parsed =
+        convertops::ParseOperations(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) return Usage(parsed.error);
     Options options;
-    if (!ParseArguments(argc, argv, options)) return Usage();
+    if (!ParseArguments(parsed.rest, options)) return Usage();
+    if (options.info && !parsed.operations.empty()) return Usage("--info takes no operations");
 
     try {
         CDibSectionPicture picture;
@@ -67,6 +82,9 @@ int main(int argc, char** argv) {
                         picture.GetBitsPerPixel(), picture.HasAlpha() ? 1 : 0);
             return 0;
         }
+
+        const std::string error = convertops::ApplyOperations(parsed, picture);
+        if (!error.empty()) return Usage(error);
 
         const std::string& output = options.files[1];
         if (!EncodePictureByExtension(output, picture)) {

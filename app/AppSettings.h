@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/RegProfile.h"
+#include "capture/AutoSaveName.h"
 
 // OptionsA flags. Bits without a name are carried through load and save unchanged.
 constexpr DWORD OPTA_ENABLE_SOUND = 0x1;
@@ -19,10 +20,7 @@ constexpr DWORD OPTA_PROMPT_SAVE = 0x1000;
 constexpr DWORD OPTA_RESET_MRU_ON_EXIT = 0x40000;
 constexpr DWORD OPTA_TRAY_ON_MINIMIZE = 0x80000;
 
-// AutoSaveOptions flags.
-constexpr DWORD ASO_REPLACE_EXISTING = 0x1;
-constexpr DWORD ASO_RESET_COUNTER_ON_STARTUP = 0x2;
-constexpr DWORD ASO_WRAP_COUNTER = 0x4;
+// AutoSaveOptions flags (ASO_*) come with the automatic naming.
 
 constexpr int HOTKEY_TABLE_SIZE = 35;
 constexpr int HOTKEY_ACTION_COUNT = 13;

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "app/AppServices.h"
+#include "app/DocManagerEx.h"
 #include "app/InstanceChecker.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/NewImageDlg.h"
@@ -52,7 +53,7 @@ bool CTilletCaptureApp::InitInstance() {
         129, kDocString, [] { return new CTilletCaptureDoc; }, [] { return new CChildFrame; },
         [] { return new CTilletCaptureView; });
     m_pDocTemplate = tmpl.get();
-    auto manager = std::make_unique<CDocManager>();
+    auto manager = std::make_unique<CDocManagerEx>(*this);
     manager->AddDocTemplate(std::move(tmpl));
     SetDocManager(std::move(manager));
 
@@ -130,6 +131,24 @@ CDisplayPicture& CTilletCaptureApp::PendingImage() {
 std::unique_ptr<CDisplayPicture> CTilletCaptureApp::TakePendingImage() {
     PendingImage();
     return std::move(pendingImage);
+}
+
+ProgressSink* CTilletCaptureApp::Progress() {
+    return MainFrame();
+}
+
+void CTilletCaptureApp::DeliverCapture(CTilletCaptureDoc* doc) {
+    const DWORD options = settings.optionsA;
+    if (CMainFrame* frame = MainFrame()) frame->Mark("delivery");
+    if ((options & OPTA_COPY_TO_CLIPBOARD) && doc->GetPicture())
+        doc->GetPicture()->CopyToClipboard();
+    if (CMainFrame* frame = MainFrame()) frame->Mark("clipboard");
+    if (options & OPTA_SAVE_TO_FILE) {
+        autoSavePending = true;
+        doc->DoFileSave();
+    }
+    // Printing a capture arrives with printing itself.
+    if (CMainFrame* frame = MainFrame()) frame->CaptureDelivered();
 }
 
 QWidget* CTilletCaptureApp::MainWindow() {

@@ -35,6 +35,13 @@ public:
     std::unique_ptr<CDisplayPicture> TakePendingImage() override;
     QWidget* MainWindow() override;
     uint32_t ViewBackgroundColor() override { return settings.colorViewBackground; }
+    bool TakePendingCaptureFlag() override {
+        const bool flag = pendingFromCapture;
+        pendingFromCapture = false;
+        return flag;
+    }
+    void DeliverCapture(CTilletCaptureDoc* doc) override;
+    ProgressSink* Progress() override;
 
     CMainFrame* MainFrame() const;
 
@@ -42,6 +49,8 @@ public:
     CMultiDocTemplate* m_pDocTemplate = nullptr;
     std::unique_ptr<CDisplayPicture> pendingImage;
     bool autoSavePending = false;
+    // The next new document takes a captured picture.
+    bool pendingFromCapture = false;
 
 private:
     void OnAppAbout();

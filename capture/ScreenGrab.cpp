@@ -204,6 +204,15 @@ void* CScreenGrabber::Capture(int x, int y, int width, int height, int& bytesPer
     return image;
 }
 
+void CScreenGrabber::Prepare(const ScreenRect& rect) {
+    if (!m_useShm || rect.IsEmpty()) return;
+    // A grab of the whole size makes the segment that later grabs reuse.
+    int stride = 0;
+    auto* image =
+        static_cast<XImage*>(Capture(rect.left, rect.top, rect.Width(), rect.Height(), stride));
+    if (image && !(m_shm && image == m_shm->image)) XDestroyImage(image);
+}
+
 void CScreenGrabber::Grab(const ScreenRect& rect, ShapeMask& mask, uint32_t colorRef,
                           CPicture& out) {
     const int width = std::max(rect.Width(), 1), height = std::max(rect.Height(), 1);

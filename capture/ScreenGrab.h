@@ -48,6 +48,8 @@ public:
     // colorRef (0x00BBGGRR) everywhere else. Parts of rect off the screen keep the colour.
     void Grab(const ScreenRect& rect, ShapeMask& mask, uint32_t colorRef, CPicture& out);
     bool UsesSharedMemory() const { return m_useShm; }
+    // Sets up the shared segment for grabs up to rect's size ahead of the first grab.
+    void Prepare(const ScreenRect& rect);
 
 private:
     struct Shm;

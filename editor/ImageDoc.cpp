@@ -2,11 +2,11 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QImageReader>
-#include <QImageWriter>
 #include <QMessageBox>
 
 #include "framework/Commands.h"
+#include "imagefile/ImageDecoder.h"
+#include "imagefile/PictureEncoder.h"
 #include "imagefile/TextException.h"
 
 namespace {
@@ -25,19 +25,17 @@ ImageDocHost* GetImageDocHost() {
     return g_host;
 }
 
-// Until the program's own decoders are connected, Qt's readers and writers stand in here.
 void LoadPictureFile(const QString& path, CDisplayPicture& picture) {
-    QImageReader reader(path);
-    QImage image = reader.read();
-    if (image.isNull())
-        throw CTextException(CTextException::UnknownFileType, reader.errorString().toStdString());
-    picture.CreateFromQImage(image);
+    static ImageDecoder decoder;
+    decoder.MakePictureFromFile(path.toStdString(), picture, 0,
+                                g_host ? g_host->Progress() : nullptr);
 }
 
 void SavePictureFile(const QString& path, const CDisplayPicture& picture) {
-    QImageWriter writer(path);
-    if (!writer.write(picture.ToQImage()))
-        throw CTextException(CTextException::NotSupported, writer.errorString().toStdString());
+    // A name whose extension no encoder knows is a failed save, never a silent one.
+    if (!EncodePictureByExtension(path.toStdString(), picture))
+        throw CTextException(CTextException::NotSupported,
+                             "Unknown file type: use the extension jpg, tif, png, bmp or gif.");
 }
 
 CTilletCaptureDoc::CTilletCaptureDoc() {
@@ -76,7 +74,9 @@ bool CTilletCaptureDoc::OnNewDocument() {
             std::unique_ptr<CDisplayPicture> pending;
             if (g_host) pending = g_host->TakePendingImage();
             if (!m_picture) m_picture = std::make_unique<CDisplayPicture>();
-            if (pending && pending->GetWidth() > 0) m_picture->CopyWithDepth(*pending, 0);
+            if (g_host) fromCapture = g_host->TakePendingCaptureFlag() ? 1 : 0;
+            // The handed-over picture becomes the document's own, without a copy.
+            if (pending && pending->GetWidth() > 0) m_picture = std::move(pending);
         } catch (const CTextException&) {
             QMessageBox::warning(g_host ? g_host->MainWindow() : nullptr,
                                  QCoreApplication::applicationName(),

@@ -18,6 +18,12 @@ public:
     virtual std::unique_ptr<CDisplayPicture> TakePendingImage() = 0;
     virtual QWidget* MainWindow() = 0;
     virtual uint32_t ViewBackgroundColor() = 0; // 0x00BBGGRR
+    // Whether the picture handed over last came from a capture (asked once per document).
+    virtual bool TakePendingCaptureFlag() { return false; }
+    // Runs a captured document's deliveries: clipboard, file, printer.
+    virtual void DeliverCapture(class CTilletCaptureDoc*) {}
+    // Receives the progress of long file operations; may be null.
+    virtual ProgressSink* Progress() { return nullptr; }
 };
 void SetImageDocHost(ImageDocHost* host);
 ImageDocHost* GetImageDocHost();

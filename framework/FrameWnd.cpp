@@ -153,7 +153,7 @@ QMenu* CMDIFrameWnd::BuildPopup(const MenuItem& popup, QWidget* parent) {
             menu->addAction(a);
         }
     }
-    QObject::connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateMenu(menu); });
+    QObject::connect(menu, &QMenu::aboutToShow, this, [this, menu] { OnInitMenuPopup(menu); });
     return menu;
 }
 

@@ -32,6 +32,8 @@ public:
     // The idle update: tool-bar buttons follow their commands' states.
     void OnIdleUpdate();
     virtual void OnUpdateFrameTitle();
+    // Every pop-up menu, just before it shows; the default fills in the command states.
+    virtual void OnInitMenuPopup(QMenu* menu) { UpdateMenu(menu); }
 
     // The two menu bars: without and with an open document.
     void SetMenus(const std::vector<MenuItem>& defaultMenu,

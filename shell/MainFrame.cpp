@@ -14,8 +14,10 @@
 #include <xcb/xcb.h>
 
 #include "app/TilletCaptureApp.h"
+#include "capture/CaptureActions.h"
 #include "dialogs/AboutDlg.h"
 #include "editor/ImageDoc.h"
+#include "hook/TilletHook.h"
 #include "shell/Menus.h"
 #include "view/ImageView.h"
 
@@ -54,13 +56,19 @@ CMainFrame::CMainFrame() {
     OnCommand(ID_HOME_PAGE, [this] {
         QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_HOME_PAGE)));
     });
-    // Repeat Last is enabled once a capture has run; captures are not built yet.
-    OnUpdate(ID_CAPTURE_REPEAT_LAST, [](CCmdUI& ui) { ui.Enable(false); });
+    for (const CaptureAction& action : CaptureActionTable) {
+        const int index = action.index;
+        OnCommand(action.command, [this, index] { RunCaptureAction(index); });
+    }
+    OnUpdate(ID_CAPTURE_REPEAT_LAST,
+             [this](CCmdUI& ui) { ui.Enable(m_pfnLastCapture != nullptr); });
     for (int id : {ID_HELP, ID_CONTEXT_HELP, ID_HELP_FINDER, ID_DEFAULT_HELP})
         OnCommand(id, [] { AfxGetApp()->WinHelp(); });
 }
 
 CMainFrame::~CMainFrame() {
+    ORV_UnHookMouse();
+    ORV_UnHookKeyboard();
     QCoreApplication::instance()->removeNativeEventFilter(this);
     m_tray.RemoveIcon();
 }
@@ -96,6 +104,14 @@ bool CMainFrame::Create() {
 
     // Without a notification area the program still runs, with its window always reachable.
     m_tray.Create(this, TRAY_CALLBACK_MESSAGE, "Orvane Screen", ProgramIcon(), 155);
+
+    // Capture reads the screen on a connection of its own; the hotkeys go live.
+    if (m_screen.Open()) {
+        // The first grab should not pay for setting up shared memory: do it now.
+        m_grabber = std::make_unique<CScreenGrabber>(m_screen.Get());
+        m_grabber->Prepare(WindowFinder::DesktopRect(m_screen.Get()));
+    }
+    InstallHotkeys();
 
     m_selectionTimer.start(300, this);
     return true;
@@ -149,11 +165,23 @@ void CMainFrame::HideToTray() {
 }
 
 bool CMainFrame::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
-    if (type != "xcb_generic_event_t" || !m_activateAtom) return false;
+    if (type != "xcb_generic_event_t") return false;
     auto* ev = static_cast<xcb_generic_event_t*>(message);
     if ((ev->response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
     auto* cm = reinterpret_cast<xcb_client_message_event_t*>(ev);
-    if (cm->type != m_activateAtom) return false;
+    // The hook library's messages run their handlers outside the native event dispatch,
+    // which a capture's own event processing must not re-enter.
+    const long wParam = long(int32_t(cm->data.data32[0]));
+    const long lParam = long(int32_t(cm->data.data32[1]));
+    if (m_forwardKeyboardAtom && cm->type == m_forwardKeyboardAtom) {
+        QTimer::singleShot(0, this, [this, wParam, lParam] { OnForwardedHotkey(wParam, lParam); });
+        return true;
+    }
+    if (m_forwardMouseAtom && cm->type == m_forwardMouseAtom) {
+        QTimer::singleShot(0, this, [this, wParam, lParam] { OnForwardedMouse(wParam, lParam); });
+        return true;
+    }
+    if (!m_activateAtom || cm->type != m_activateAtom) return false;
     // Another start of the program asks us to come forward.
     QTimer::singleShot(0, this, [this] { RestoreAndActivate(); });
     return true;
@@ -177,6 +205,9 @@ bool CMainFrame::event(QEvent* e) {
         return true;
     case WM_TRAY_MENU_OPENING:
         m_bTrayMenuCapture = 1;
+        return true;
+    case WM_CAPTURE_SELECTION_DONE:
+        CaptureCompose();
         return true;
     case WM_HOME_PAGE:
         QDesktopServices::openUrl(QUrl(CAboutDlg::kWebPage));
@@ -211,6 +242,10 @@ void CMainFrame::changeEvent(QEvent* e) {
 }
 
 void CMainFrame::timerEvent(QTimerEvent* e) {
+    if (e->timerId() == m_dblClkTimer.timerId()) {
+        ++m_nClickTick;
+        return;
+    }
     if (e->timerId() != m_selectionTimer.timerId()) {
         CMDIFrameWnd::timerEvent(e);
         return;

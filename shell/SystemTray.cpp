@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMenu>
+#include <QTimer>
 
 #include "dialogs/AboutDlg.h"
 #include "shell/MainFrame.h"
@@ -30,6 +31,11 @@ bool CSystemTray::Create(CMainFrame* parent, int, const QString& tip, const QIco
     QObject::connect(m_menu.get(), &QMenu::aboutToShow, this, [this] {
         QEvent opening{QEvent::Type(WM_TRAY_MENU_OPENING)};
         QCoreApplication::sendEvent(m_parent, &opening);
+    });
+    // A menu closed without a choice leaves no trace: the flag goes once a chosen command
+    // (which runs after the menu hides) has seen it.
+    QObject::connect(m_menu.get(), &QMenu::aboutToHide, this, [this] {
+        QTimer::singleShot(0, m_parent, [p = m_parent] { p->m_bTrayMenuCapture = 0; });
     });
     m_icon = std::make_unique<QSystemTrayIcon>(icon);
     m_icon->setToolTip(tip);

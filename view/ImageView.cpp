@@ -1,5 +1,7 @@
 #include "view/ImageView.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QMdiArea>
 #include <QPainter>
 #include <QStyle>
@@ -41,8 +43,18 @@ void CTilletCaptureView::OnUpdate(CView* sender, long hint) {
     CView::OnUpdate(sender, hint);
 }
 
+bool CTilletCaptureView::event(QEvent* e) {
+    if (int(e->type()) != WM_CAPTURE_DELIVER) return CView::event(e);
+    ImageDocHost* host = GetImageDocHost();
+    if (host && GetDocument()) host->DeliverCapture(GetDocument());
+    return true;
+}
+
 void CTilletCaptureView::OnInitialUpdate() {
     CView::OnInitialUpdate();
+    CTilletCaptureDoc* doc = GetDocument();
+    if (doc && doc->fromCapture)
+        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_CAPTURE_DELIVER)));
     // The frame opens at the picture's size, as far as the main window's client area allows.
     CMDIChildWnd* frame = GetParentFrame();
     if (!frame || !frame->mdiArea()) return;

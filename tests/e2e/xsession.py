@@ -12,6 +12,7 @@ and the tray selection are owned, and tears everything down by PID, also when a 
 import ctypes
 import ctypes.util
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -183,6 +184,7 @@ class XSession:
         self.dpy = Display(self.display)
 
         if self.window_manager:
+            self._write_openbox_config(env["XDG_CONFIG_HOME"])
             self._spawn(["openbox", "--sm-disable"], env)
             wait_for(self._wm_running, what="the window manager")
         if self.tray:
@@ -223,6 +225,20 @@ class XSession:
         return os.path.join(self.tmp, *parts)
 
     # -- internals ---------------------------------------------------------------------------
+
+    @staticmethod
+    def _write_openbox_config(config_home):
+        """The stock configuration without its own screenshot keys: on this desktop Print and
+        Alt+Print belong to the capture program, as on a desktop whose user installed one."""
+        try:
+            with open("/etc/xdg/openbox/rc.xml") as f:
+                rc = f.read()
+        except OSError:
+            return
+        rc = re.sub(r'<keybind key="(A-)?Print">.*?</keybind>', "", rc, flags=re.S)
+        os.makedirs(os.path.join(config_home, "openbox"), exist_ok=True)
+        with open(os.path.join(config_home, "openbox", "rc.xml"), "w") as f:
+            f.write(rc)
 
     def _wm_running(self):
         check = self.dpy.window_property(self.dpy.root(), "_NET_SUPPORTING_WM_CHECK")

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "capture/AutoSaveName.h"
+#include "capture/CaptureActions.h"
 #include "capture/HotkeyText.h"
 
 namespace fs = std::filesystem;
@@ -140,4 +141,16 @@ TEST_F(AutoSaveNameTest, MissingDirectoryIsReported) {
     EXPECT_EQ(asked, std::vector<int>{141});
     EXPECT_EQ(lastArgument, request.directory);
     EXPECT_EQ(counter, 5u);
+}
+
+TEST(CaptureActions, DefaultActionTable) {
+    // Each stored value names the action with that index; anything else does nothing.
+    for (int value = 0; value <= 10; ++value) EXPECT_EQ(DefaultActionIndex(value), value);
+    for (int value : {-1, 11, 12, 13, 1000}) EXPECT_EQ(DefaultActionIndex(value), -1);
+    for (const CaptureAction& a : CaptureActionTable) {
+        EXPECT_EQ(&CaptureActionTable[a.index], &a);
+        EXPECT_EQ(CaptureActionForCommand(a.command), &a);
+    }
+    EXPECT_EQ(CaptureActionForCommand(32822), nullptr);
+    EXPECT_STREQ(CaptureActionTable[CAPTURE_MENU].registryValue, "PopupMenu");
 }

@@ -12,6 +12,7 @@
 
 #include "app/AppServices.h"
 #include "app/DocManagerEx.h"
+#include "hook/TilletHook.h"
 #include "app/InstanceChecker.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/NewImageDlg.h"
@@ -80,6 +81,8 @@ bool CTilletCaptureApp::InitInstance() {
 }
 
 int CTilletCaptureApp::ExitInstance() {
+    // The live table is the hook library's: it holds what the user set since the start.
+    if (MainFrame()) ORV_GetCaptureHotKey(settings.hotkeys.keys);
     settings.Save(RegNames());
     int code = CFrameworkApp::ExitInstance();
     if (settings.optionsA & OPTA_RESET_MRU_ON_EXIT) ClearRecentFileList();

@@ -4,7 +4,10 @@
 Runs build/bin/bench_image_formats (which writes the files), then Pillow on those files with
 the same settings, and prints milliseconds and ratios (ours / Pillow; below 1 is faster).
 
-    /usr/bin/python3 bench/compare_pillow.py [path/to/bench_image_formats]
+    /usr/bin/python3 bench/compare_pillow.py [path/to/bench_image_formats] [--rounds N]
+
+The machine is shared, so both sides are timed in N alternating rounds (default 3) and the
+best time of each side is kept.
 """
 import json
 import os
@@ -28,36 +31,54 @@ def best_of(fn, repeat=7):
     return min(times) * 1000.0
 
 
+def time_ours(binary, env):
+    out = subprocess.run([binary, "--benchmark_format=json", "--benchmark_repetitions=5"],
+                         env=env, check=True, capture_output=True, text=True).stdout
+    ours = {}
+    for b in json.loads(out)["benchmarks"]:
+        if b.get("run_type") == "iteration":
+            op, fmt = b["run_name"].split("/")
+            ours[(op, fmt)] = min(ours.get((op, fmt), float("inf")), b["real_time"])
+    return ours
+
+
+def time_pillow(folder):
+    source = Image.open(os.path.join(folder, "screenshot.bmp"))
+    source.load()
+    settings = {"bmp": {}, "png": {}, "jpg": {"quality": 95}, "gif": {}, "tif": {}}
+    pillow = {}
+    for fmt in FORMATS:
+        path = os.path.join(folder, "screenshot." + fmt)
+
+        def decode():
+            with Image.open(path) as im:
+                im.load()
+
+        def encode():
+            source.save(os.path.join(folder, "pillow." + fmt), **settings[fmt])
+
+        pillow[("Decode", fmt)] = best_of(decode)
+        pillow[("Encode", fmt)] = best_of(encode, 3 if fmt == "gif" else 7)
+    return pillow
+
+
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    binary = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "build/bin/bench_image_formats")
+    args = sys.argv[1:]
+    rounds = 3
+    if "--rounds" in args:
+        i = args.index("--rounds")
+        rounds = int(args[i + 1])
+        del args[i:i + 2]
+    binary = args[0] if args else os.path.join(root, "build/bin/bench_image_formats")
     with tempfile.TemporaryDirectory(prefix="orvane-bench-") as folder:
         env = dict(os.environ, ORVANE_BENCH_DIR=folder)
-        out = subprocess.run([binary, "--benchmark_format=json", "--benchmark_repetitions=5"],
-                             env=env, check=True, capture_output=True, text=True).stdout
-        # The machine is shared: the best repetition on both sides is the fairest figure.
-        ours = {}
-        for b in json.loads(out)["benchmarks"]:
-            if b.get("run_type") == "iteration":
-                op, fmt = b["run_name"].split("/")
-                ours[(op, fmt)] = min(ours.get((op, fmt), float("inf")), b["real_time"])
-
-        source = Image.open(os.path.join(folder, "screenshot.bmp"))
-        source.load()
-        settings = {"bmp": {}, "png": {}, "jpg": {"quality": 95}, "gif": {}, "tif": {}}
-        pillow = {}
-        for fmt in FORMATS:
-            path = os.path.join(folder, "screenshot." + fmt)
-
-            def decode():
-                with Image.open(path) as im:
-                    im.load()
-
-            def encode():
-                source.save(os.path.join(folder, "pillow." + fmt), **settings[fmt])
-
-            pillow[("Decode", fmt)] = best_of(decode)
-            pillow[("Encode", fmt)] = best_of(encode, 3 if fmt == "gif" else 7)
+        ours, pillow = {}, {}
+        for _ in range(rounds):
+            for key, ms in time_ours(binary, env).items():
+                ours[key] = min(ours.get(key, float("inf")), ms)
+            for key, ms in time_pillow(folder).items():
+                pillow[key] = min(pillow.get(key, float("inf")), ms)
 
     print(f"{'':14}{'ours ms':>10}{'Pillow ms':>11}{'ratio':>8}")
     for op in ("Decode", "Encode"):

@@ -189,50 +189,39 @@ ScreenRect CCaptureTracker::StretchRect(ShapePoint point, bool square) const {
 }
 
 void CCaptureTracker::Stretch(IScreenCanvas& dc, ShapePoint point) {
-    const bool region = IsRegionMode();
-    m_nShapeKind = region ? 2 : 0;
+    m_nShapeKind = IsRegionMode() ? 2 : 0;
     if (m_ptAnchor == kNoPoint) {
         m_ptAnchor = m_ptLast = point;
         return;
     }
     if (point == m_ptLast) return;
-    if (region) {
-        if (m_region.kind != Region::NONE) {
-            EraseRegion(dc);
-            m_tip.MoveTip(dc, point, m_size);
-        }
-    } else if (!m_rect.IsEmpty()) {
-        EraseRect(dc);
-        m_tip.MoveTip(dc, point, m_size);
-    }
-    m_rect = StretchRect(point, m_nMode == TM_SQUARE || m_nMode == TM_CIRCLE);
-    m_size = {m_rect.Width(), m_rect.Height()};
-    m_ptLast = point;
-    if (region) {
-        m_region.kind = Region::ELLIPSE;
-        m_region.rect = m_rect;
-        ShowRegion(dc);
-    } else {
-        ShowRect(dc);
-    }
+    Replace(dc, point, StretchRect(point, m_nMode == TM_SQUARE || m_nMode == TM_CIRCLE));
 }
 
 void CCaptureTracker::Move(IScreenCanvas& dc, ShapePoint point) {
-    const bool region = IsRegionMode();
-    m_nShapeKind = region ? 2 : 0;
-    if (region) {
-        if (m_region.kind != Region::NONE) {
-            EraseRegion(dc);
-            m_tip.MoveTip(dc, point, m_size);
-        }
-    } else if (!m_rect.IsEmpty()) {
-        EraseRect(dc);
-        m_tip.MoveTip(dc, point, m_size);
-    }
+    m_nShapeKind = IsRegionMode() ? 2 : 0;
     const int dx = point.x - m_ptLast.x, dy = point.y - m_ptLast.y;
-    Offset(m_rect, dx, dy);
+    ScreenRect moved = m_rect;
+    Offset(moved, dx, dy);
     m_ptAnchor.x += dx;
     m_ptAnchor.y += dy;
+    Replace(dc, point, moved);
+}
+
+// Erases the shown feedback, moves the tip and shows the shape of rect. The size is taken
+// before the tip moves so that the box shows the numbers of the shape drawn with it.
+void CCaptureTracker::Replace(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect) {
+    const bool region = IsRegionMode();
+    const bool shown = region ? m_region.kind != Region::NONE : !m_rect.IsEmpty();
+    if (shown) {
+        if (region)
+            EraseRegion(dc);
+        else
+            EraseRect(dc);
+    }
+    m_size = {rect.Width(), rect.Height()};
+    if (shown) m_tip.MoveTip(dc, point, m_size);
+    m_rect = rect;
     m_ptLast = point;
     if (region) {
         m_region.kind = Region::ELLIPSE;
@@ -344,14 +333,10 @@ void CCaptureTracker::PolygonMove(IScreenCanvas& dc, ShapePoint point) {
         m_bLineShown = true;
         return;
     }
-    if (m_region.kind != Region::NONE) {
-        EraseRegion(dc);
-        m_tip.SetTipState(dc, CCaptureTip::TIP_SIZE);
-        m_tip.MoveTip(dc, point, m_size);
-    }
+    const bool shown = m_region.kind != Region::NONE;
+    if (shown) EraseRegion(dc);
     if (m_bPolygonMove) {
         const int dx = point.x - m_ptLast.x, dy = point.y - m_ptLast.y;
-        Offset(m_rect, dx, dy);
         for (int i = 0; i <= m_nCount; ++i) {
             m_pPoints[i].x += dx;
             m_pPoints[i].y += dy;
@@ -359,12 +344,17 @@ void CCaptureTracker::PolygonMove(IScreenCanvas& dc, ShapePoint point) {
     } else {
         m_pPoints[m_nCount] = point;
     }
-    m_rect = BoundingRect(m_pPoints.get(), m_nCount + 1);
+    const ScreenRect rect = BoundingRect(m_pPoints.get(), m_nCount + 1);
+    m_size = {rect.Width(), rect.Height()};
+    if (shown) {
+        m_tip.SetTipState(dc, CCaptureTip::TIP_SIZE);
+        m_tip.MoveTip(dc, point, m_size);
+    }
+    m_rect = rect;
     m_region.kind = Region::POLYGON;
     m_region.points.assign(m_pPoints.get(), m_pPoints.get() + m_nCount + 1);
     m_ptLast = point;
     ShowRegion(dc);
-    m_size = {m_rect.Width(), m_rect.Height()};
 }
 
 void CCaptureTracker::PolygonPress(IScreenCanvas& dc, ShapePoint point) {

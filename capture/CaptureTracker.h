@@ -137,6 +137,7 @@ private:
     ScreenRect StretchRect(ShapePoint point, bool square) const;
     void Stretch(IScreenCanvas& dc, ShapePoint point);
     void Move(IScreenCanvas& dc, ShapePoint point);
+    void Replace(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect);
     void Pick(IScreenCanvas& dc, ShapePoint point, bool controlOnly);
     void Finish(IScreenCanvas& dc);
     void PolygonMove(IScreenCanvas& dc, ShapePoint point);

@@ -30,6 +30,28 @@ ScreenRect BoundingRect(const ShapePoint* points, int count) {
     return r;
 }
 
+ScreenRect Intersect(const ScreenRect& a, const ScreenRect& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+// Appends the parts of a outside b: at most four rectangles that do not overlap.
+void AppendMinus(std::vector<ScreenRect>& out, const ScreenRect& a, const ScreenRect& b) {
+    if (a.IsEmpty()) return;
+    const ScreenRect i = Intersect(a, b);
+    if (i.IsEmpty()) {
+        out.push_back(a);
+        return;
+    }
+    auto add = [&](ScreenRect r) {
+        if (!r.IsEmpty()) out.push_back(r);
+    };
+    add({a.left, a.top, a.right, i.top});
+    add({a.left, i.bottom, a.right, a.bottom});
+    add({a.left, i.top, i.left, i.bottom});
+    add({i.right, i.top, a.right, i.bottom});
+}
+
 bool IsMove(unsigned m) {
     return m == TRACK_MOUSEMOVE || m == TRACK_NCMOUSEMOVE;
 }
@@ -79,11 +101,26 @@ void CCaptureTip::SetTipState(IScreenCanvas& dc, int state) {
     }
 }
 
-void CCaptureTip::MoveTip(IScreenCanvas& dc, ShapePoint point, TrackSize size) {
+ShapePoint CCaptureTip::PositionFor(IScreenCanvas& dc, ShapePoint point) const {
     ShapePoint pos{point.x + 2, point.y + 2};
     const int screenW = dc.ScreenWidth(), screenH = dc.ScreenHeight();
     if (pos.x + m_nWidth + 4 >= screenW) pos.x = screenW - m_nWidth - 4;
     if (pos.y + m_nHeight + 4 >= screenH) pos.y = screenH - m_nHeight - 4;
+    return pos;
+}
+
+ScreenRect CCaptureTip::RectFor(IScreenCanvas& dc, ShapePoint point) const {
+    const ShapePoint p = PositionFor(dc, point);
+    return {p.x, p.y, p.x + m_nWidth, p.y + m_nHeight};
+}
+
+ScreenRect CCaptureTip::ShownRect() const {
+    if (m_bHidden) return {};
+    return {m_ptShown.x, m_ptShown.y, m_ptShown.x + m_nWidth, m_ptShown.y + m_nHeight};
+}
+
+void CCaptureTip::MoveTip(IScreenCanvas& dc, ShapePoint point, TrackSize size) {
+    const ShapePoint pos = PositionFor(dc, point);
     if (pos == m_ptShown) return;
     // The size line is drawn even when the box comes back from hiding, so it never shows
     // the hint with the size state.
@@ -208,11 +245,55 @@ void CCaptureTracker::Move(IScreenCanvas& dc, ShapePoint point) {
     Replace(dc, point, moved);
 }
 
+// The rectangle feedback changes from m_rect to rect with the tip moving in between. Where
+// the tip is, or goes, that is the erase, the move and the show in this order, so that the
+// tip saves clean pixels and ends up inverted with the rectangle. Everywhere else only the
+// pixels in one of the two rectangles change, which saves inverting a large rectangle twice
+// on every mouse move.
+void CCaptureTracker::ReplaceRect(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect) {
+    const ScreenRect tipOld = m_tip.ShownRect();
+    const ScreenRect tipNew = m_tip.RectFor(dc, point);
+    std::vector<ScreenRect>& tips = m_tipAreas;
+    tips.clear();
+    if (!tipOld.IsEmpty()) tips.push_back(tipOld);
+    AppendMinus(tips, tipNew, tipOld);
+    auto invertInTips = [&](const ScreenRect& r) {
+        m_scratch.clear();
+        for (const ScreenRect& t : tips) {
+            const ScreenRect i = Intersect(r, t);
+            if (!i.IsEmpty()) m_scratch.push_back(i);
+        }
+        dc.InvertRects(m_scratch.data(), int(m_scratch.size()));
+    };
+    invertInTips(m_rect);
+    dc.DrawFocusRect(m_rect);
+    m_size = {rect.Width(), rect.Height()};
+    m_tip.MoveTip(dc, point, m_size);
+    dc.DrawFocusRect(rect);
+    invertInTips(rect);
+
+    m_scratch.clear();
+    AppendMinus(m_scratch, m_rect, rect);
+    AppendMinus(m_scratch, rect, m_rect);
+    for (const ScreenRect& t : tips) {
+        m_scratch2.clear();
+        for (const ScreenRect& r : m_scratch) AppendMinus(m_scratch2, r, t);
+        m_scratch.swap(m_scratch2);
+    }
+    dc.InvertRects(m_scratch.data(), int(m_scratch.size()));
+    m_rect = rect;
+    m_ptLast = point;
+}
+
 // Erases the shown feedback, moves the tip and shows the shape of rect. The size is taken
 // before the tip moves so that the box shows the numbers of the shape drawn with it.
 void CCaptureTracker::Replace(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect) {
     const bool region = IsRegionMode();
     const bool shown = region ? m_region.kind != Region::NONE : !m_rect.IsEmpty();
+    if (shown && !region) {
+        ReplaceRect(dc, point, rect);
+        return;
+    }
     if (shown) {
         if (region)
             EraseRegion(dc);

@@ -66,6 +66,10 @@ public:
     void SetTipState(IScreenCanvas& dc, int state);
     void MoveTip(IScreenCanvas& dc, ShapePoint point, TrackSize size);
     void HideTip(IScreenCanvas& dc);
+    // Where the box goes for a cursor at point, and where it is (empty while hidden).
+    ShapePoint PositionFor(IScreenCanvas& dc, ShapePoint point) const;
+    ScreenRect RectFor(IScreenCanvas& dc, ShapePoint point) const;
+    ScreenRect ShownRect() const;
 
     int GetWidth() const { return m_nWidth; }
     int GetHeight() const { return m_nHeight; }
@@ -138,6 +142,7 @@ private:
     void Stretch(IScreenCanvas& dc, ShapePoint point);
     void Move(IScreenCanvas& dc, ShapePoint point);
     void Replace(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect);
+    void ReplaceRect(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect);
     void Pick(IScreenCanvas& dc, ShapePoint point, bool controlOnly);
     void Finish(IScreenCanvas& dc);
     void PolygonMove(IScreenCanvas& dc, ShapePoint point);
@@ -160,4 +165,6 @@ private:
     // The rubber line of a one-vertex polygon is on the screen. Kept apart from the last
     // point so that a click that erases the line does not make the next move draw it back.
     bool m_bLineShown = false;
+    // Rectangle lists reused on every mouse move.
+    std::vector<ScreenRect> m_tipAreas, m_scratch, m_scratch2;
 };

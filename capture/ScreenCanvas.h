@@ -19,6 +19,8 @@ public:
     virtual int ScreenHeight() = 0;
 
     virtual void InvertRect(const ScreenRect& rect) = 0;
+    // Rectangles that do not overlap, in one go.
+    virtual void InvertRects(const ScreenRect* rects, int count) = 0;
     // A dotted frame one pixel wide just inside rect; nothing for an empty rect.
     virtual void DrawFocusRect(const ScreenRect& rect) = 0;
     // The ellipse inscribed in rect.

@@ -19,6 +19,7 @@ struct CScreenCanvas::X {
     Pixmap checker = None;
     XFontStruct* font = nullptr;
     std::vector<XPoint> points;
+    std::vector<XRectangle> rects;
 };
 
 namespace {
@@ -220,6 +221,16 @@ void CScreenCanvas::InvertRect(const ScreenRect& r) {
     if (r.IsEmpty()) return;
     XFillRectangle(m_display, m_target, m_x->invert, r.left, r.top, unsigned(r.Width()),
                    unsigned(r.Height()));
+}
+
+void CScreenCanvas::InvertRects(const ScreenRect* rects, int count) {
+    std::vector<XRectangle>& xr = m_x->rects;
+    xr.clear();
+    for (int i = 0; i < count; ++i)
+        if (!rects[i].IsEmpty())
+            xr.push_back({short(rects[i].left), short(rects[i].top),
+                          (unsigned short)rects[i].Width(), (unsigned short)rects[i].Height()});
+    if (!xr.empty()) XFillRectangles(m_display, m_target, m_x->invert, xr.data(), int(xr.size()));
 }
 
 void CScreenCanvas::DrawFocusRect(const ScreenRect& r) {

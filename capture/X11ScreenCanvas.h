@@ -39,6 +39,7 @@ public:
     int ScreenWidth() override;
     int ScreenHeight() override;
     void InvertRect(const ScreenRect& rect) override;
+    void InvertRects(const ScreenRect* rects, int count) override;
     void DrawFocusRect(const ScreenRect& rect) override;
     void InvertEllipse(const ScreenRect& rect) override;
     void InvertPolygon(const ShapePoint* points, int count) override;

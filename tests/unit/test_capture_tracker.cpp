@@ -28,6 +28,9 @@ public:
         for (int y = r.top; y < r.bottom; ++y)
             for (int x = r.left; x < r.right; ++x) Invert(x, y);
     }
+    void InvertRects(const ScreenRect* r, int n) override {
+        for (int i = 0; i < n; ++i) InvertRect(r[i]);
+    }
     void DrawFocusRect(const ScreenRect& r) override {
         if (r.IsEmpty()) return;
         ++focusRects;
@@ -275,6 +278,35 @@ TEST_F(Selection, FinishErasesExactlyWhatIsShown) {
         EXPECT_EQ(Send(LDOWN, 500, 500), CCaptureSelection::SEL_FINISHED_POST_GRAB);
         EXPECT_TRUE(ScreenUntouched());
         tracker.Reset();
+    }
+}
+
+// Each step shows exactly the clean screen with the tip on it, inverted by the rectangle, the
+// tip overlapping the rectangle or not.
+TEST_F(Selection, EveryStretchStepShowsTheRectangleOverTheTip) {
+    selection.Start(TM_RECTANGLE);
+    Send(MOVE, 400, 300);
+    Send(LDOWN, 400, 300);
+    auto check = [&] {
+        PixelCanvas expected(1024, 768);
+        const ShapePoint tip = tracker.GetTip().GetShownPosition();
+        for (int y = 0; y < canvas.tipH; ++y)
+            for (int x = 0; x < canvas.tipW; ++x)
+                expected.At(tip.x + x, tip.y + y) = canvas.tipImage[size_t(y * canvas.tipW + x)];
+        expected.DrawFocusRect(tracker.GetRect());
+        expected.InvertRect(tracker.GetRect());
+        return expected.pixels == canvas.pixels;
+    };
+    const ShapePoint path[] = {{500, 380}, {520, 390},  {390, 290},  {300, 250}, {305, 251},
+                               {390, 295}, {1000, 700}, {1010, 760}, {990, 740}, {410, 310}};
+    for (const ShapePoint& p : path) {
+        Send(MOVE, p.x, p.y);
+        EXPECT_TRUE(check()) << p.x << "," << p.y;
+    }
+    Send(RDOWN, 0, 0);
+    for (const ShapePoint& p : path) {
+        Send(MOVE, p.x / 2, p.y / 2);
+        EXPECT_TRUE(check()) << "moving " << p.x << "," << p.y;
     }
 }
 

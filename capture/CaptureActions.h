@@ -1,24 +1,10 @@
 #pragma once
 
+#include "capture/CaptureTracker.h"
+
 // The capture actions: their index (the position of their hotkey in the table, and the
 // number the hook library forwards), command, menu text, registry name and kind.
 enum class CaptureKind { Immediate, Pick, Region, Polygon, Repeat, Default };
-
-// Tracker modes of the actions that have one.
-enum TrackModeValue {
-    TM_NONE = 0,
-    TM_RECTANGLE = 1,
-    TM_SQUARE = 3,
-    TM_ELLIPSE = 5,
-    TM_CIRCLE = 6,
-    TM_POLYGON = 17,
-    TM_CLIENT_AREA = 18,
-    TM_ACTIVE_WINDOW = 19,
-    TM_CONTROL = 20,
-    TM_SINGLE_WINDOW = 21,
-    TM_MENU = 23,
-    TM_DESKTOP = 24,
-};
 
 struct CaptureAction {
     int index;

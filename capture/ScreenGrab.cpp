@@ -382,4 +382,79 @@ bool OpenMenuRect(Display* d, ScreenRect& out) {
     return found;
 }
 
+namespace {
+
+bool HasWmState(Display* d, Window w) {
+    Atom type = None;
+    int format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    const bool ok =
+        XGetWindowProperty(d, w, XInternAtom(d, "WM_STATE", False), 0, 0, False, AnyPropertyType,
+                           &type, &format, &count, &after, &data) == Success;
+    if (data) XFree(data);
+    return ok && type != None;
+}
+
+// The topmost viewable root child under the point other than ignore, the slow way: only
+// needed when ignore itself is the one on top there.
+Window RootChildAt(Display* d, int x, int y, Window ignore) {
+    Window r, parent;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(d, RootOf(d), &r, &parent, &children, &count)) return None;
+    Window found = None;
+    for (unsigned i = count; i-- > 0 && !found;) {
+        XWindowAttributes a;
+        if (children[i] == ignore || !XGetWindowAttributes(d, children[i], &a) ||
+            a.map_state != IsViewable || a.c_class != InputOutput)
+            continue;
+        const int b = a.border_width;
+        if (x >= a.x && y >= a.y && x < a.x + a.width + 2 * b && y < a.y + a.height + 2 * b)
+            found = children[i];
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+// Walks down the window tree under the point: the root's child (the frame) and the deepest
+// window below the client that carries WM_STATE.
+void WindowsAt(Display* d, int x, int y, Window ignore, Window& frame, Window& control) {
+    const Window root = RootOf(d);
+    frame = control = None;
+    Window w = root, client = None;
+    for (int depth = 0; depth < 64; ++depth) {
+        int tx, ty;
+        Window child = None;
+        if (!XTranslateCoordinates(d, root, w, x, y, &tx, &ty, &child)) break;
+        if (w == root && child != None && child == ignore) child = RootChildAt(d, x, y, ignore);
+        if (child == None) break;
+        if (w == root) frame = child;
+        if (client) {
+            // Input-only windows show nothing to capture.
+            XWindowAttributes a;
+            if (!XGetWindowAttributes(d, child, &a) || a.c_class != InputOutput) break;
+            control = child;
+        } else if (HasWmState(d, child)) {
+            client = child;
+        }
+        w = child;
+    }
+}
+
+} // namespace
+
+bool ControlRectAt(Display* d, int x, int y, ScreenRect& out, unsigned long ignore) {
+    Window frame, control;
+    WindowsAt(d, x, y, ignore, frame, control);
+    return control && WindowRectOnRoot(d, control, out);
+}
+
+bool WindowRectAt(Display* d, int x, int y, ScreenRect& out, unsigned long ignore) {
+    Window frame, control;
+    WindowsAt(d, x, y, ignore, frame, control);
+    const Window w = control ? control : frame;
+    return w && WindowRectOnRoot(d, w, out);
+}
+
 } // namespace WindowFinder

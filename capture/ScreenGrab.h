@@ -3,19 +3,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "capture/ScreenRect.h"
 #include "capture/ShapeMask.h"
 #include "imagefile/Picture.h"
 
 typedef struct _XDisplay Display;
-
-// A rectangle in root-window coordinates; right and bottom are exclusive.
-struct ScreenRect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool IsEmpty() const { return right <= left || bottom <= top; }
-    bool operator==(const ScreenRect&) const = default;
-};
 
 // A connection of the capture code's own to the X display. X errors on it (a window that
 // went away while it was looked at) are answered by the call's result, never by the
@@ -75,5 +67,12 @@ ScreenRect DesktopRect(Display* display);
 // drop-down menu, or one with no type or the normal type (toolkits that leave their menus
 // untyped); tooltips, notifications and drag icons are not menus.
 bool OpenMenuRect(Display* display, ScreenRect& out);
+// The deepest window under (x, y) that lies inside a top-level client: a button or other
+// child window. Not found over a top-level window itself, its decorations or the desktop.
+// ignore: a window of our own to look through.
+bool ControlRectAt(Display* display, int x, int y, ScreenRect& out, unsigned long ignore = 0);
+// A child window under (x, y) as for ControlRectAt; elsewhere the whole frame of the
+// top-level window under it.
+bool WindowRectAt(Display* display, int x, int y, ScreenRect& out, unsigned long ignore = 0);
 
 } // namespace WindowFinder

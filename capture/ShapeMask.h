@@ -7,6 +7,7 @@
 // inscribed in the rectangle, 3 or more a polygon with that many points; 1 copies nothing.
 struct ShapePoint {
     int x, y;
+    bool operator==(const ShapePoint&) const = default;
 };
 
 // A run of pixels [begin, end) inside the shape on one row.

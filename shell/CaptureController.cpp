@@ -191,19 +191,13 @@ void CMainFrame::CaptureActiveWindow(bool clientArea) {
         RestoreAndActivate();
         return;
     }
+    if (!CanCapture()) return;
     HideAndSettle(300);
-    m_nTrackMode = clientArea ? TM_CLIENT_AREA : TM_ACTIVE_WINDOW;
-    m_trackState = 0;
+    m_tracker.SetMode(clientArea ? TM_CLIENT_AREA : TM_ACTIVE_WINDOW);
+    m_tracker.SetState(TS_NONE);
     m_pfnLastCapture =
         clientArea ? &CMainFrame::OnCaptureActiveClient : &CMainFrame::OnCaptureActiveWindow;
-    ScreenRect rect;
-    const unsigned long own = static_cast<unsigned long>(winId());
-    const bool found =
-        m_screen.Get() && (clientArea ? WindowFinder::ClientAreaRect(m_screen.Get(), own, rect)
-                                      : WindowFinder::ActiveWindowRect(m_screen.Get(), own, rect));
-    if (found) {
-        m_trackRect = rect;
-        m_nShapeKind = 0;
+    if (m_tracker.TrackStep(*m_canvas, {})) {
         Sleep(clientArea ? 100 : 300);
         CaptureCompose();
     } else {
@@ -217,11 +211,12 @@ void CMainFrame::CaptureActiveWindow(bool clientArea) {
 }
 
 void CMainFrame::OnCaptureDesktop() {
+    if (!CanCapture()) return;
     HideAndSettle(300);
     Mark("settled");
-    m_nTrackMode = TM_DESKTOP;
-    m_trackState = 0;
-    if (m_screen.Get()) m_trackRect = WindowFinder::DesktopRect(m_screen.Get());
+    m_tracker.SetMode(TM_DESKTOP);
+    m_tracker.SetState(TS_NONE);
+    m_tracker.TrackStep(*m_canvas, {});
     m_pfnLastCapture = &CMainFrame::OnCaptureDesktop;
     CaptureCompose();
     m_bTrayMenuCapture = 0;
@@ -237,78 +232,75 @@ void CMainFrame::OnCaptureMenu() {
         return;
     }
     m_bMenuByHotkey = false;
+    if (!CanCapture()) return;
     HideAndSettle(300);
-    m_nTrackMode = TM_MENU;
-    m_trackState = 0;
+    m_tracker.SetMode(TM_MENU);
+    m_tracker.SetState(TS_NONE);
     m_pfnLastCapture = &CMainFrame::OnCaptureMenu;
-    ScreenRect rect;
-    if (m_screen.Get() && WindowFinder::OpenMenuRect(m_screen.Get(), rect)) {
-        m_trackRect = rect;
-        m_nShapeKind = 0;
+    if (m_tracker.TrackStep(*m_canvas, {}))
         CaptureCompose();
-    } else {
+    else
         AfxMessageBox(nullptr, kMessage134, QMessageBox::Ok, QMessageBox::NoIcon, QMessageBox::Ok);
-    }
     m_bTrayMenuCapture = 0;
 }
 
-void CMainFrame::OnCaptureControl() {
-    StartSelection(2, &CMainFrame::OnCaptureControl);
-}
-void CMainFrame::OnCaptureSquare() {
-    StartSelection(3, &CMainFrame::OnCaptureSquare);
-}
-void CMainFrame::OnCaptureRectangle() {
-    StartSelection(4, &CMainFrame::OnCaptureRectangle);
-}
-void CMainFrame::OnCaptureCircle() {
-    StartSelection(5, &CMainFrame::OnCaptureCircle);
-}
-void CMainFrame::OnCaptureEllipse() {
-    StartSelection(6, &CMainFrame::OnCaptureEllipse);
-}
-void CMainFrame::OnCapturePolygon() {
-    StartSelection(7, &CMainFrame::OnCapturePolygon);
-}
-void CMainFrame::OnCaptureSingleWindow() {
-    StartSelection(10, &CMainFrame::OnCaptureSingleWindow);
-}
+void CMainFrame::OnCaptureControl() { StartSelection(2, &CMainFrame::OnCaptureControl); }
+void CMainFrame::OnCaptureSquare() { StartSelection(3, &CMainFrame::OnCaptureSquare); }
+void CMainFrame::OnCaptureRectangle() { StartSelection(4, &CMainFrame::OnCaptureRectangle); }
+void CMainFrame::OnCaptureCircle() { StartSelection(5, &CMainFrame::OnCaptureCircle); }
+void CMainFrame::OnCaptureEllipse() { StartSelection(6, &CMainFrame::OnCaptureEllipse); }
+void CMainFrame::OnCapturePolygon() { StartSelection(7, &CMainFrame::OnCapturePolygon); }
+void CMainFrame::OnCaptureSingleWindow() { StartSelection(10, &CMainFrame::OnCaptureSingleWindow); }
 
 void CMainFrame::StartSelection(int index, void (CMainFrame::*handler)()) {
+    if (!CanCapture()) return;
     const CaptureAction& action = CaptureActionTable[index];
+    // A selection already running keeps its mouse grab and switches to the new mode.
+    const bool running = m_selection->IsRunning();
     HideAndSettle(index == 2 ? 400 : 300);
     Mark("settled");
-    m_nTrackMode = action.trackMode;
-    m_trackState = action.kind == CaptureKind::Region ? 1 // hint
-                   : index == 2                       ? 5 // control pick
-                   : index == 10                      ? 8 // window pick
-                                                      : 7;                     // polygon
+    if (!running) m_canvas->BeginSelection();
+    m_selection->Start(action.trackMode);
     m_pfnLastCapture = handler;
     ORV_HookMouse(static_cast<unsigned long>(winId()), CaptureCursor(action.cursor));
     if (action.kind == CaptureKind::Polygon) {
         m_dblClkTimer.start(QApplication::doubleClickInterval(), this);
         m_nDblClkTimer = 1;
-        m_nClickTick = 0;
     }
     m_bTrayMenuCapture = 0;
 }
 
-void CMainFrame::OnForwardedMouse(long message, long) {
-    // A selection keeps the main window out of the way.
-    if (isVisible()) hide();
-    // The selection engine arrives separately; until then a click ends the selection.
-    if (message == ORV_WM_LBUTTONDOWN || message == ORV_WM_RBUTTONDOWN) FinishWithoutSelection();
+bool CMainFrame::CanCapture() {
+    if (m_canvas && m_selection) return true;
+    AfxMessageBox(isVisible() ? this : nullptr,
+                  "Screen capture needs an X11 desktop session; none could be reached.",
+                  QMessageBox::Ok, QMessageBox::Warning, QMessageBox::Ok);
+    return false;
 }
 
-void CMainFrame::FinishWithoutSelection() {
-    ORV_UnHookMouse();
-    if (m_nDblClkTimer) {
-        m_dblClkTimer.stop();
-        m_nDblClkTimer = 0;
+void CMainFrame::StopPolygonTimer() {
+    if (!m_nDblClkTimer) return;
+    m_dblClkTimer.stop();
+    m_nDblClkTimer = 0;
+}
+
+void CMainFrame::OnForwardedMouse(long message, long position) {
+    if (!m_selection) return;
+    // Something may have shown the main window: a selection keeps it out of the way.
+    if (isVisible()) hide();
+    switch (m_selection->OnMouseLParam(unsigned(message), position)) {
+    case CCaptureSelection::SEL_FINISHED_POST_GRAB:
+        ORV_UnHookMouse();
+        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_CAPTURE_SELECTION_DONE)));
+        break;
+    case CCaptureSelection::SEL_FINISHED_GRAB_NOW:
+        ORV_UnHookMouse();
+        StopPolygonTimer();
+        CaptureCompose();
+        break;
+    default:
+        break;
     }
-    m_nTrackMode = 0;
-    m_trackState = 1;
-    AfterCaptureWindowState(App()->settings.optionsA & OPTA_POPUP_AFTER_CAPTURE);
 }
 
 void CMainFrame::OnCaptureRepeatLast() {
@@ -325,25 +317,23 @@ void CMainFrame::OnCaptureDefault() {
 
 int CMainFrame::CaptureCompose() {
     m_bTrayMenuCapture = 0;
-    m_nShapeKind = m_nTrackMode == TM_ELLIPSE || m_nTrackMode == TM_CIRCLE ? 2 : m_nShapeKind;
+    m_nShapeKind = m_tracker.GetShapeKind();
     auto* app = App();
     m_bmpCapture = std::make_unique<CDisplayPicture>();
-    if (m_screen.Get()) {
-        if (!m_grabber) m_grabber = std::make_unique<CScreenGrabber>(m_screen.Get());
-        ShapeMask mask(m_nShapeKind, m_trackRect.Width(), m_trackRect.Height(), m_trackPoints);
+    if (m_canvas) {
+        const ScreenRect rect = m_tracker.GetRect();
+        ShapeMask mask(m_nShapeKind, rect.Width(), rect.Height(), m_tracker.GetShapePoints());
         try {
-            m_grabber->Grab(m_trackRect, mask, app->settings.colorTransparency, *m_bmpCapture);
+            m_canvas->Grab(rect, mask, app->settings.colorTransparency, *m_bmpCapture);
         } catch (const CTextException& e) {
             m_bmpCapture.reset();
             AfxMessageBox(nullptr, QString::fromStdString(e.GetText()), QMessageBox::Ok,
                           QMessageBox::Warning, QMessageBox::Ok);
         }
+        m_canvas->EndSelection();
     }
     // The selection starts afresh next time.
-    m_trackRect = {};
-    m_trackPoints.clear();
-    m_trackState = 1;
-    m_nShapeKind = 0;
+    m_tracker.Reset();
 
     Mark("grabbed");
     if (m_bmpCapture) CaptureOutput();

@@ -107,9 +107,13 @@ bool CMainFrame::Create() {
 
     // Capture reads the screen on a connection of its own; the hotkeys go live.
     if (m_screen.Open()) {
+        m_canvas = std::make_unique<CScreenCanvas>(m_screen.Get());
+        m_canvas->SetOwnWindow(static_cast<unsigned long>(winId()));
         // The first grab should not pay for setting up shared memory: do it now.
-        m_grabber = std::make_unique<CScreenGrabber>(m_screen.Get());
-        m_grabber->Prepare(WindowFinder::DesktopRect(m_screen.Get()));
+        m_canvas->PrepareGrab(m_canvas->DesktopRect());
+        m_tracker.PrepareTip(*m_canvas, "<Orvane Screen> => Left click on the mouse to start the capture",
+                             "Size <%1,%2> => Right click to toggle between stretch and move");
+        m_selection = std::make_unique<CCaptureSelection>(m_tracker, *m_canvas);
     }
     InstallHotkeys();
 
@@ -243,7 +247,7 @@ void CMainFrame::changeEvent(QEvent* e) {
 
 void CMainFrame::timerEvent(QTimerEvent* e) {
     if (e->timerId() == m_dblClkTimer.timerId()) {
-        ++m_nClickTick;
+        if (m_selection) m_selection->OnTimerTick();
         return;
     }
     if (e->timerId() != m_selectionTimer.timerId()) {

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/ScreenGrab.h"
+#include "capture/CaptureSelection.h"
+#include "capture/CaptureTracker.h"
+#include "capture/X11ScreenCanvas.h"
 #include "imagefile/DisplayPicture.h"
 
 #include "framework/FrameWnd.h"
@@ -72,13 +74,13 @@ public:
     std::unique_ptr<CDisplayPicture> m_bmpCapture;
     bool m_bMenuByHotkey = false;
     bool m_bKeepHidden = false;
-    bool m_bAnchored = false;
-    bool m_bMoveMode = false;
-    int m_nTrackMode = 0;
     int m_nShapeKind = 0;
     void (CMainFrame::*m_pfnLastCapture)() = nullptr;
     int m_nDblClkTimer = 0;
-    int m_nClickTick = 0;
+    // The selection engine, and the selection's progress (anchored, move mode, track mode,
+    // the polygon's click ticks).
+    CCaptureTracker m_tracker;
+    std::unique_ptr<CCaptureSelection> m_selection;
 
 protected:
     bool event(QEvent* event) override;
@@ -108,7 +110,9 @@ private:
     void Sleep(int ms);
     void InstallHotkeys();
     unsigned long CaptureCursor(int resource);
-    void FinishWithoutSelection();
+    // False, after telling the user, where there is no X display to capture from.
+    bool CanCapture();
+    void StopPolygonTimer();
 
     void OnPasteAsNewImage();
     void OnCloseAll();
@@ -121,12 +125,8 @@ private:
     // Menu command -> (action index, menu text), from the notification-area menu.
     std::map<int, std::pair<int, std::string>> m_captureCommandMap;
     CScreenConnection m_screen;
-    std::unique_ptr<CScreenGrabber> m_grabber;
+    std::unique_ptr<CScreenCanvas> m_canvas;
     std::map<int, unsigned long> m_cursors;
-    // The selection the grab copies: rectangle, shape kind and polygon points.
-    ScreenRect m_trackRect;
-    int m_trackState = 0;
-    std::vector<ShapePoint> m_trackPoints;
     uint32_t m_forwardKeyboardAtom = 0;
     uint32_t m_forwardMouseAtom = 0;
     // Timing of one capture, with the prescribed settle delays left out.

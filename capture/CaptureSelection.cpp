@@ -10,6 +10,11 @@ bool IsMove(unsigned m) {
 bool IsLeftDown(unsigned m) {
     return m == TRACK_LBUTTONDOWN || m == TRACK_NCLBUTTONDOWN;
 }
+// The second press of a quick pair arrives as a double click; outside a polygon it is one more
+// click like any other, or two clicks in one place would never finish a selection.
+bool IsLeftPress(unsigned m) {
+    return IsLeftDown(m) || m == TRACK_LBUTTONDBLCLK || m == TRACK_NCLBUTTONDBLCLK;
+}
 bool IsLeftUp(unsigned m) {
     return m == TRACK_LBUTTONUP || m == TRACK_NCLBUTTONUP;
 }
@@ -70,7 +75,7 @@ CCaptureSelection::Action CCaptureSelection::RegionMouse(unsigned message, Shape
     if (IsMove(message)) {
         m_tracker.SetState(!m_bAnchored ? TS_HINT : m_bMoveMode ? TS_MOVE : TS_STRETCH);
         m_tracker.TrackStep(m_canvas, point);
-    } else if (IsLeftDown(message)) {
+    } else if (IsLeftPress(message)) {
         if (!m_bAnchored) {
             m_bAnchored = true;
             m_tracker.SetState(TS_STRETCH);
@@ -91,7 +96,7 @@ CCaptureSelection::Action CCaptureSelection::RegionMouse(unsigned message, Shape
 CCaptureSelection::Action CCaptureSelection::PickMouse(unsigned message, ShapePoint point) {
     if (IsMove(message)) {
         m_tracker.TrackStep(m_canvas, point);
-    } else if (IsLeftDown(message)) {
+    } else if (IsLeftPress(message)) {
         m_tracker.SetState(TS_FINISH);
         m_tracker.TrackStep(m_canvas, point);
         return SEL_FINISHED_GRAB_NOW;

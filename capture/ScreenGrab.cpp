@@ -193,7 +193,9 @@ void* CScreenGrabber::Capture(int x, int y, int width, int height, int& bytesPer
             image->width = fullW;
             image->height = fullH;
             if (ok) {
-                bytesPerLine = image->bytes_per_line;
+                // The server packs the rows for the width asked for, not the segment's.
+                const int pad = image->bitmap_pad;
+                bytesPerLine = (width * image->bits_per_pixel + pad - 1) / pad * (pad / 8);
                 return image;
             }
         }

@@ -244,13 +244,27 @@ void CMainFrame::OnCaptureMenu() {
     m_bTrayMenuCapture = 0;
 }
 
-void CMainFrame::OnCaptureControl() { StartSelection(2, &CMainFrame::OnCaptureControl); }
-void CMainFrame::OnCaptureSquare() { StartSelection(3, &CMainFrame::OnCaptureSquare); }
-void CMainFrame::OnCaptureRectangle() { StartSelection(4, &CMainFrame::OnCaptureRectangle); }
-void CMainFrame::OnCaptureCircle() { StartSelection(5, &CMainFrame::OnCaptureCircle); }
-void CMainFrame::OnCaptureEllipse() { StartSelection(6, &CMainFrame::OnCaptureEllipse); }
-void CMainFrame::OnCapturePolygon() { StartSelection(7, &CMainFrame::OnCapturePolygon); }
-void CMainFrame::OnCaptureSingleWindow() { StartSelection(10, &CMainFrame::OnCaptureSingleWindow); }
+void CMainFrame::OnCaptureControl() {
+    StartSelection(2, &CMainFrame::OnCaptureControl);
+}
+void CMainFrame::OnCaptureSquare() {
+    StartSelection(3, &CMainFrame::OnCaptureSquare);
+}
+void CMainFrame::OnCaptureRectangle() {
+    StartSelection(4, &CMainFrame::OnCaptureRectangle);
+}
+void CMainFrame::OnCaptureCircle() {
+    StartSelection(5, &CMainFrame::OnCaptureCircle);
+}
+void CMainFrame::OnCaptureEllipse() {
+    StartSelection(6, &CMainFrame::OnCaptureEllipse);
+}
+void CMainFrame::OnCapturePolygon() {
+    StartSelection(7, &CMainFrame::OnCapturePolygon);
+}
+void CMainFrame::OnCaptureSingleWindow() {
+    StartSelection(10, &CMainFrame::OnCaptureSingleWindow);
+}
 
 void CMainFrame::StartSelection(int index, void (CMainFrame::*handler)()) {
     if (!CanCapture()) return;

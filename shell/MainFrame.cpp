@@ -111,7 +111,8 @@ bool CMainFrame::Create() {
         m_canvas->SetOwnWindow(static_cast<unsigned long>(winId()));
         // The first grab should not pay for setting up shared memory: do it now.
         m_canvas->PrepareGrab(m_canvas->DesktopRect());
-        m_tracker.PrepareTip(*m_canvas, "<Orvane Screen> => Left click on the mouse to start the capture",
+        m_tracker.PrepareTip(*m_canvas,
+                             "<Orvane Screen> => Left click on the mouse to start the capture",
                              "Size <%1,%2> => Right click to toggle between stretch and move");
         m_selection = std::make_unique<CCaptureSelection>(m_tracker, *m_canvas);
     }

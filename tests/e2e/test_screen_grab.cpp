@@ -122,10 +122,16 @@ TEST_F(X11Test, GrabsAcrossTheScreenEdgeAndTheWholeScreen) {
     grabber.Grab(desk, whole, 0, p);
     EXPECT_EQ(p.GetWidth(), desk.Width());
     EXPECT_EQ(PixelAt(p, 5, 5), 0xFF00FF00u);
-    // A smaller grab after a larger one reuses the shared segment.
-    ShapeMask small(0, 3, 3);
-    grabber.Grab({4, 4, 7, 7}, small, 0, p);
-    EXPECT_EQ(PixelAt(p, 1, 1), 0xFF00FF00u);
+    // A smaller grab after a larger one reuses the shared segment, row by row.
+    Patch(30, 40, 3, 2, 0x0000FF);
+    ASSERT_TRUE(WaitFor([&] { return ScreenPixel(31, 41) == 0x0000FF; }));
+    ShapeMask small(0, 6, 6);
+    grabber.Grab({28, 38, 34, 44}, small, 0, p);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const bool inPatch = x >= 2 && x < 5 && y >= 2 && y < 4;
+            EXPECT_EQ(PixelAt(p, x, y), inPatch ? 0xFF0000FFu : 0xFF000000u) << x << "," << y;
+        }
 }
 
 TEST_F(X11Test, FindsTheTopmostOpenMenu) {

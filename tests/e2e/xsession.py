@@ -60,6 +60,18 @@ class _Xlib:
             ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong),
             ctypes.POINTER(ctypes.c_ulong), ctypes.POINTER(ctypes.c_void_p)]
         x.XFree.argtypes = [ctypes.c_void_p]
+        x.XGrabPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_uint,
+                                   ctypes.c_int, ctypes.c_int, ctypes.c_ulong, ctypes.c_ulong,
+                                   ctypes.c_ulong]
+        x.XUngrabPointer.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+        x.XCreateSimpleWindow.restype = ctypes.c_ulong
+        x.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int,
+                                          ctypes.c_int, ctypes.c_uint, ctypes.c_uint,
+                                          ctypes.c_uint, ctypes.c_ulong, ctypes.c_ulong]
+        x.XSetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong,
+                                         ctypes.c_ulong]
+        x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
         self.x = x
 
 
@@ -89,6 +101,22 @@ class Display:
 
     def root(self):
         return self.x.XDefaultRootWindow(self.dpy)
+
+    def pointer_grabbed(self):
+        """Whether another client holds the pointer (our own grab attempt is refused)."""
+        rc = self.x.XGrabPointer(self.dpy, self.root(), 0, 0, 1, 1, 0, 0, 0)
+        if rc == 0:
+            self.x.XUngrabPointer(self.dpy, 0)
+            self.x.XSync(self.dpy, 0)
+            return False
+        return rc == 1  # AlreadyGrabbed
+
+    def own_selection(self, name):
+        """Takes ownership of a selection with a window of its own; returns the window."""
+        window = self.x.XCreateSimpleWindow(self.dpy, self.root(), 0, 0, 1, 1, 0, 0, 0)
+        self.x.XSetSelectionOwner(self.dpy, self.atom(name), window, 0)
+        self.x.XSync(self.dpy, 0)
+        return window
 
     def window_property(self, window, name, anytype=0):
         """The property's items as a list of ints (format 32) or bytes (format 8), or None."""

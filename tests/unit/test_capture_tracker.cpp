@@ -242,6 +242,21 @@ TEST_F(Selection, TwoClicksInOnePlaceStillFinishWithAnEmptyRectangle) {
     EXPECT_TRUE(ScreenUntouched());
 }
 
+TEST_F(Selection, AQuickSecondClickFinishesAsADoubleClick) {
+    // The pointer grab reports the second press of a quick pair as a double click.
+    for (int mode : {int(TM_RECTANGLE), int(TM_SINGLE_WINDOW)}) {
+        selection.Start(mode);
+        Send(MOVE, 50, 50);
+        if (mode == TM_RECTANGLE) {
+            EXPECT_EQ(Click(50, 50), CCaptureSelection::SEL_CONTINUE);
+        }
+        const auto expected = mode == TM_RECTANGLE ? CCaptureSelection::SEL_FINISHED_POST_GRAB
+                                                   : CCaptureSelection::SEL_FINISHED_GRAB_NOW;
+        EXPECT_EQ(Send(TRACK_LBUTTONDBLCLK, 50, 50), expected) << mode;
+        tracker.Reset();
+    }
+}
+
 TEST_F(Selection, TipStaysOnTheScreenPushedOverTheCursor) {
     selection.Start(TM_RECTANGLE);
     for (int x = 900; x < 1024; x += 3) Send(MOVE, x, 700 + (x - 900) / 2);

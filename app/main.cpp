@@ -1,9 +1,14 @@
 #include <QApplication>
+#include <malloc.h>
 
 #include "app/TilletCaptureApp.h"
 #include "shell/MainFrame.h"
 
 int main(int argc, char** argv) {
+    // Captures and their copies are large blocks made and dropped again and again; kept in the
+    // heap once freed, the next capture reuses them instead of faulting in fresh pages.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
     QApplication qapp(argc, argv);
     qapp.setApplicationName("Orvane Screen");
     qapp.setQuitOnLastWindowClosed(false);

@@ -108,6 +108,7 @@ void ImageDecoder::Decode(CDataSource& source, const std::string& path, CPicture
     CPCXDecoder pcx;
     CPGMDecoder pgm;
     CPICTDecoder pict;
+    CMetafileDecoder metafile;
     CPictureDecoder* decoder = nullptr;
     switch (Recognize(path, head, headSize, source.GetFileSize())) {
     case FileType::Unknown:
@@ -141,7 +142,8 @@ void ImageDecoder::Decode(CDataSource& source, const std::string& path, CPicture
         break;
     case FileType::WindowsMetafile:
     case FileType::EnhancedMetafile:
-        RaiseImageError(CTextException::NotSupported, "Library not compiled for this file type.");
+        decoder = &metafile;
+        break;
     case FileType::EpsTiffPreview:
         // The TIFF section's offset is at 20; its own offsets count from there.
         source.Seek(LE32At(head + 20));

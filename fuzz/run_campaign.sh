@@ -45,7 +45,7 @@ for t in "${TARGETS[@]}"; do
   echo "=== $t"
   # shellcheck disable=SC2046
   ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    "$BUILD/bin/$t" "${limits[@]}" -jobs=1 -timeout=20 -rss_limit_mb=2560 -malloc_limit_mb=2048 \
+    "$BUILD/bin/$t" "${limits[@]}" -timeout=20 -rss_limit_mb=2560 -malloc_limit_mb=2048 \
     -artifact_prefix="$findings/" -print_final_stats=1 "$corpus" $(seeds_for "$t") "${extra[@]}" \
     >"$BUILD/$t.log" 2>&1
   rc=$?

@@ -1154,7 +1154,9 @@ void DecodeWmf(const uint8_t* data, size_t size, CPicture& picture) {
 void CMetafileDecoder::MakePicture(CDataSource& source, CPicture& picture, int wantedBpp) {
     size_t size = 0;
     const uint8_t* data = source.ReadEverything(&size);
-    if (size >= 44 && LE32(data) == 1 && LE32(data + 40) == 0x464D4520)
+    // Enhanced metafiles start with their header record (type 1); a Windows metafile's first
+    // word is the placeable key or the file type 1 or 2 followed by the header size 9.
+    if (size >= 4 && LE32(data) == 1)
         DecodeEmf(data, size, picture, wantedBpp);
     else
         DecodeWmf(data, size, picture);

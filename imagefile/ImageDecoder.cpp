@@ -11,7 +11,8 @@
 void CheckPictureSize(int64_t width, int64_t height) {
     if (width <= 0 || height <= 0)
         RaiseImageError(CTextException::Malformed, "Illegal image size.");
-    if (width * height > kMaxPicturePixels)
+    // Divided rather than multiplied: two sizes from a file can overflow any product.
+    if (width > kMaxPicturePixels / height)
         RaiseImageError(CTextException::OutOfMemory, "Out of memory creating bitmap.");
 }
 

@@ -202,27 +202,40 @@ void CTGADecoder::MakePicture(CDataSource& source, CPicture& picture, int wanted
         for (int r = 0; r < height; ++r)
             put(r, 0, data + size_t(r) * size_t(width) * size_t(pixelBytes), width);
     } else {
-        // Packets may run on from one row into the next, but never past the last row.
+        // Packets may run on from one row into the next, but never past the last row. They
+        // are read straight from the source's memory and the source skipped once at the end.
+        const uint8_t* const start = source.GetBufferPtr(0);
+        const uint8_t* const end = start + source.GetRemaining();
+        const uint8_t* in = start;
+        const auto endOfData = [] {
+            RaiseImageError(CTextException::EndOfData, "End of file reached while decoding.\n");
+        };
         int row = 0, x = 0;
-        std::vector<uint8_t> repeat(size_t(pixelBytes) * size_t(width));
         while (row < height) {
-            const uint8_t header = source.ReadByte();
+            if (in == end) endOfData();
+            const uint8_t header = *in++;
             int count = (header & 0x7F) + 1;
+            const size_t dataBytes =
+                (header & 0x80) ? size_t(pixelBytes) : size_t(count) * size_t(pixelBytes);
+            if (size_t(end - in) < dataBytes) endOfData();
+            const uint8_t* data = in;
+            in += dataBytes;
             if (header & 0x80) {
-                const uint8_t* pixel = source.ReadNBytes(size_t(pixelBytes));
+                uint32_t colour = 0;
+                if (target32) ConvertPixels(kind, data, 1, &colour, palette.data(), attributeAlpha);
                 while (count > 0) {
                     if (row >= height) RaiseOverrun();
                     const int n = std::min(count, width - x);
-                    for (int i = 0; i < n; ++i)
-                        std::memcpy(&repeat[size_t(i) * size_t(pixelBytes)], pixel,
-                                    size_t(pixelBytes));
-                    put(row, x, repeat.data(), n);
+                    uint8_t* dst = lineOf(row);
+                    if (target32)
+                        std::fill_n(reinterpret_cast<uint32_t*>(dst) + x, n, colour);
+                    else
+                        std::memset(dst + x, data[0], size_t(n));
                     count -= n;
                     x += n;
                     if (x == width) x = 0, ++row;
                 }
             } else {
-                const uint8_t* data = source.ReadNBytes(size_t(count) * size_t(pixelBytes));
                 while (count > 0) {
                     if (row >= height) RaiseOverrun();
                     const int n = std::min(count, width - x);
@@ -234,6 +247,7 @@ void CTGADecoder::MakePicture(CDataSource& source, CPicture& picture, int wanted
                 }
             }
         }
+        source.Skip(size_t(in - start));
     }
 
     if (rightToLeft) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -339,4 +340,16 @@ TEST(MetafileDecoder, EnhancedFrameSizeDefaultSizeAndPalette) {
     WriteFile(dir.File("c.emf"), f);
     EXPECT_EQ(DecodeFile(dir.File("c.emf"), p),
               "Decoder error: No header information in metafile\n");
+}
+
+// Inputs the fuzzers found: each must end in CTextException, not in undefined behaviour.
+TEST(FuzzRegressions, SavedInputsFailCleanly) {
+    for (const auto& f :
+         std::filesystem::directory_iterator(std::string(ORVANE_TEST_DATA) + "/fuzz")) {
+        CDibPicture p;
+        for (int bpp : {0, 32}) {
+            const auto bytes = ReadFile(f.path());
+            EXPECT_NE(Decode(bytes, p, bpp), "") << f.path();
+        }
+    }
 }

@@ -1031,9 +1031,14 @@ void MakeWhite(CPicture& picture, int width, int height) {
         std::memset(picture.GetLineArray()[y], 0xFF, size_t(width) * 4);
 }
 
-// Picture size in pixels; 320 x 200 when a dimension is not positive.
+// Picture size in pixels; 320 x 200 when a dimension is not positive. A metafile's size is
+// only a number in its header, backed by no data: a side above 8192 pixels (over two metres
+// at screen resolution) is scaled down with the aspect kept, so that a few bytes cannot make
+// us allocate and paint a gigabyte.
 void FixSize(double& w, double& h) {
     if (!(w >= 1) || !(h >= 1)) w = 320, h = 200;
+    const double fit = std::min({1.0, 8192 / w, 8192 / h});
+    w = std::max(1.0, std::round(w * fit)), h = std::max(1.0, std::round(h * fit));
 }
 
 void DecodeEmf(const uint8_t* data, size_t size, CPicture& picture, int wantedBpp) {

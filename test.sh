@@ -56,6 +56,17 @@ else
   echo "build failed"; status=1; summary_fail=$((summary_fail + 1))
 fi
 
+echo "=== fuzz targets (a short run of each, so that they keep building and running) ==="
+if command -v clang++-14 >/dev/null; then
+  if fuzz/run_campaign.sh 0; then
+    summary_pass=$((summary_pass + 1))
+  else
+    echo "fuzz smoke run failed"; status=1; summary_fail=$((summary_fail + 1))
+  fi
+else
+  echo "clang++-14 missing"; status=1; summary_fail=$((summary_fail + 1))
+fi
+
 echo
 echo "Summary: $summary_pass passed, $summary_fail failed"
 exit $status

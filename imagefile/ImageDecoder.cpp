@@ -11,7 +11,8 @@
 void CheckPictureSize(int64_t width, int64_t height) {
     if (width <= 0 || height <= 0)
         RaiseImageError(CTextException::Malformed, "Illegal image size.");
-    if (width * height > kMaxPicturePixels)
+    // Divided rather than multiplied: two sizes from a file can overflow any product.
+    if (width > kMaxPicturePixels / height)
         RaiseImageError(CTextException::OutOfMemory, "Out of memory creating bitmap.");
 }
 
@@ -94,7 +95,9 @@ void ImageDecoder::Decode(CDataSource& source, const std::string& path, CPicture
                           int wantedBpp) {
     if (wantedBpp != 0 && wantedBpp != 1 && wantedBpp != 8 && wantedBpp != 32)
         RaiseImageError(CTextException::Malformed, "Illegal bpp value.");
-    const size_t headSize = std::min<size_t>(512, source.GetFileSize());
+    // The PICT test looks at the version opcode behind its 512-byte preamble, so the peek
+    // reaches a little past 512 bytes.
+    const size_t headSize = std::min<size_t>(526, source.GetFileSize());
     const uint8_t* head = source.GetBufferPtr(headSize);
 
     CBMPDecoder bmp;
@@ -102,6 +105,11 @@ void ImageDecoder::Decode(CDataSource& source, const std::string& path, CPicture
     CPNGDecoder png;
     CTIFFDecoder tiff;
     CGIFDecoder gif;
+    CTGADecoder tga;
+    CPCXDecoder pcx;
+    CPGMDecoder pgm;
+    CPICTDecoder pict;
+    CMetafileDecoder metafile;
     CPictureDecoder* decoder = nullptr;
     switch (Recognize(path, head, headSize, source.GetFileSize())) {
     case FileType::Unknown:
@@ -121,13 +129,27 @@ void ImageDecoder::Decode(CDataSource& source, const std::string& path, CPicture
     case FileType::Gif:
         decoder = &gif;
         break;
+    case FileType::Targa:
+        decoder = &tga;
+        break;
+    case FileType::Pcx:
+        decoder = &pcx;
+        break;
+    case FileType::Pgm:
+        decoder = &pgm;
+        break;
+    case FileType::Pict:
+        decoder = &pict;
+        break;
+    case FileType::WindowsMetafile:
+    case FileType::EnhancedMetafile:
+        decoder = &metafile;
+        break;
     case FileType::EpsTiffPreview:
         // The TIFF section's offset is at 20; its own offsets count from there.
         source.Seek(LE32At(head + 20));
         decoder = &tiff;
         break;
-    default:
-        RaiseImageError(CTextException::NotSupported, "Library not compiled for this file type.");
     }
     decoder->MakePicture(source, picture, wantedBpp);
 

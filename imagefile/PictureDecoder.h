@@ -39,6 +39,32 @@ public:
     void MakePicture(CDataSource& source, CPicture& picture, int wantedBpp) override;
 };
 
+class CTGADecoder : public CPictureDecoder {
+public:
+    void MakePicture(CDataSource& source, CPicture& picture, int wantedBpp) override;
+};
+
+class CPGMDecoder : public CPictureDecoder {
+public:
+    void MakePicture(CDataSource& source, CPicture& picture, int wantedBpp) override;
+};
+
+class CPCXDecoder : public CPictureDecoder {
+public:
+    void MakePicture(CDataSource& source, CPicture& picture, int wantedBpp) override;
+};
+
+class CPICTDecoder : public CPictureDecoder {
+public:
+    void MakePicture(CDataSource& source, CPicture& picture, int wantedBpp) override;
+};
+
+// Windows metafiles (placeable and plain) and enhanced metafiles, played onto a white picture.
+class CMetafileDecoder : public CPictureDecoder {
+public:
+    void MakePicture(CDataSource& source, CPicture& picture, int wantedBpp) override;
+};
+
 // Keeps a picture locked for writing while a decoder fills it.
 class CPictureWriteLock {
 public:

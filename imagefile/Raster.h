@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "imagefile/Picture.h"
+
+// A small rasteriser drawing into a 32-bit picture in device pixels: polygons filled by the
+// even-odd or non-zero rule with pixel-centre sampling (no anti-aliasing, as a display
+// driver draws), wide lines built from those polygons, and scaled images. Everything is
+// clipped to the picture and to one clip rectangle.
+namespace raster {
+
+struct PointF {
+    double x, y;
+};
+using Contour = std::vector<PointF>;
+
+struct RectI {
+    int left, top, right, bottom; // right and bottom exclusive
+};
+
+// What a filled area is painted with.
+struct Paint {
+    enum Kind { Solid, Hatch, Pattern } kind = Solid;
+    uint32_t colour = 0xFF000000u; // as a pixel: blue in the lowest byte
+    int hatch = 0;                 // the hatch style for Hatch
+    bool opaqueBackground = false; // Hatch: fill the gaps with background
+    uint32_t background = 0xFFFFFFFFu;
+    std::shared_ptr<const CPicture> pattern; // 32-bit tile for Pattern
+
+    uint32_t At(int x, int y, bool* draw) const;
+};
+
+class Canvas {
+public:
+    explicit Canvas(CPicture& picture);
+
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    void SetClip(const RectI* clip); // null: the whole picture
+    const RectI& Clip() const { return m_clip; }
+
+    void FillContours(const std::vector<Contour>& contours, bool nonZero, const Paint& paint);
+    // A line of the given width through the points; round joins and caps for wide lines.
+    void StrokePolyline(const Contour& points, bool closed, double width, uint32_t colour);
+    void SetPixel(int x, int y, uint32_t colour);
+    // Draws a 32-bit image scaled onto the device rectangle from (x0, y0) to (x1, y1); a
+    // rectangle given right to left or bottom to top mirrors the image.
+    void DrawImage(const CPicture& image, int sx, int sy, int sw, int sh, double x0, double y0,
+                   double x1, double y1);
+
+private:
+    uint8_t* const* m_lines;
+    int m_width, m_height;
+    RectI m_clip;
+};
+
+} // namespace raster

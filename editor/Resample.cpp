@@ -254,27 +254,47 @@ void VerticalSpanPortable(const uint8_t* const* rows, const double* w, int n, ui
 // Two outputs side by side, channel by channel (b0 b1 g0 g1 r0 r1 a0 a1), so that one
 // 16-byte pair of weights broadcast over the register serves both.
 template <int N>
+[[gnu::target("avx512f,avx512bw,avx512vl")]] inline __m512d
+HorizontalPairAvx512(const uint8_t* p0, const uint8_t* p1, const double* pair, int n) {
+    if constexpr (N > 0) n = N;
+    __m512d acc = _mm512_setzero_pd();
+#pragma GCC unroll 8
+    for (int k = 0; k < n; ++k) {
+        int32_t a, b;
+        std::memcpy(&a, p0 + 4 * k, 4);
+        std::memcpy(&b, p1 + 4 * k, 4);
+        const __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(a), _mm_cvtsi32_si128(b));
+        const __m512d px = _mm512_cvtepi32_pd(_mm256_cvtepu8_epi32(v));
+        const __m512d w =
+            _mm512_castps_pd(_mm512_broadcast_f32x4(_mm_castpd_ps(_mm_loadu_pd(pair + 2 * k))));
+        acc = _mm512_add_pd(acc, _mm512_mul_pd(w, px));
+    }
+    return acc;
+}
+
+template <int N>
 [[gnu::target("avx512f,avx512bw,avx512vl")]] void
 HorizontalRowAvx512(const uint8_t* s, uint8_t* d, int outWidth, const int* start,
                     const double* pairs, int n) {
     if constexpr (N > 0) n = N;
     const __m128i order = _mm_setr_epi8(0, 2, 4, 6, 1, 3, 5, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    for (int x = 0; x < outWidth; x += 2, d += 8, pairs += 2 * size_t(n)) {
+    const size_t step = 2 * size_t(n);
+    int x = 0;
+    // Two pairs at a time give the adder two independent chains.
+    for (; x + 4 <= outWidth; x += 4, d += 16, pairs += 2 * step) {
+        const __m512d a = HorizontalPairAvx512<N>(s + 4 * size_t(start[x]),
+                                                  s + 4 * size_t(start[x + 1]), pairs, n);
+        const __m512d b = HorizontalPairAvx512<N>(s + 4 * size_t(start[x + 2]),
+                                                  s + 4 * size_t(start[x + 3]), pairs + step, n);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                         _mm_unpacklo_epi64(_mm_shuffle_epi8(RoundToBytes(a), order),
+                                            _mm_shuffle_epi8(RoundToBytes(b), order)));
+    }
+    for (; x < outWidth; x += 2, d += 8, pairs += step) {
         const bool two = x + 1 < outWidth;
-        const uint8_t* p0 = s + 4 * size_t(start[x]);
-        const uint8_t* p1 = s + 4 * size_t(start[two ? x + 1 : x]);
-        __m512d acc = _mm512_setzero_pd();
-        for (int k = 0; k < n; ++k) {
-            int32_t a, b;
-            std::memcpy(&a, p0 + 4 * k, 4);
-            std::memcpy(&b, p1 + 4 * k, 4);
-            const __m128i v = _mm_unpacklo_epi8(_mm_cvtsi32_si128(a), _mm_cvtsi32_si128(b));
-            const __m512d px = _mm512_cvtepi32_pd(_mm256_cvtepu8_epi32(v));
-            const __m512d w = _mm512_castps_pd(
-                _mm512_broadcast_f32x4(_mm_castpd_ps(_mm_loadu_pd(pairs + 2 * k))));
-            acc = _mm512_add_pd(acc, _mm512_mul_pd(w, px));
-        }
-        const __m128i out = _mm_shuffle_epi8(RoundToBytes(acc), order);
+        const __m512d a = HorizontalPairAvx512<N>(s + 4 * size_t(start[x]),
+                                                  s + 4 * size_t(start[two ? x + 1 : x]), pairs, n);
+        const __m128i out = _mm_shuffle_epi8(RoundToBytes(a), order);
         if (two)
             _mm_storel_epi64(reinterpret_cast<__m128i*>(d), out);
         else

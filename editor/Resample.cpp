@@ -449,7 +449,8 @@ void ResizeFilter::Apply(const CPicture& source, CPicture& destination) {
     std::vector<double> pairs;
     HorizontalRowFn wide = nullptr;
     const size_t m = size_t(horizontal.maxCount);
-    if (level >= 2) {
+    // The widened windows need at least maxCount source pixels: not so in an empty row.
+    if (level >= 2 && W >= int(m)) {
         pairs.resize((size_t(outW) + 1) / 2 * m * 2);
         for (size_t x = 0; x < size_t(outW); ++x)
             for (size_t k = 0; k < m; ++k)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <memory>
 #include <thread>
 
 namespace editor {
@@ -34,38 +35,60 @@ void ForEachBand(int count, int chunk, double costPerItem,
                  const std::function<void(int)>& report) {
     if (count <= 0) return;
     chunk = std::max(chunk, 1);
-    int split = count;
-    if (GetMaxThreads() >= 2 && count >= 2 * chunk && count * costPerItem >= kMinParallelCost) {
-        split = (count / 2 + chunk - 1) / chunk * chunk;
-        split = std::min(split, count);
+    const int chunks = (count - 1) / chunk + 1;
+    auto run = [&](int c) { body(c * chunk, std::min(count, (c + 1) * chunk)); };
+    auto reportChunk = [&](int c) {
+        for (int i = c * chunk, end = std::min(count, (c + 1) * chunk); i < end; ++i) report(i);
+    };
+    if (GetMaxThreads() < 2 || chunks < 2 || count * costPerItem < kMinParallelCost) {
+        for (int c = 0; c < chunks; ++c) {
+            run(c);
+            reportChunk(c);
+        }
+        return;
     }
 
+    // Both threads take the next chunk as they become free, so that a thread slowed down by
+    // other work on the machine does not hold the other one up at the end. The calling
+    // thread reports every chunk once it and all before it are done.
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    std::unique_ptr<std::atomic<bool>[]> done(new std::atomic<bool>[size_t(chunks)]);
+    for (int c = 0; c < chunks; ++c) done[size_t(c)].store(false, std::memory_order_relaxed);
+    auto take = [&] {
+        const int c = next.fetch_add(1, std::memory_order_relaxed);
+        return failed.load(std::memory_order_relaxed) ? chunks : c;
+    };
+
     std::exception_ptr workerError;
-    std::thread worker;
-    if (split < count) {
-        worker = std::thread([&] {
-            try {
-                body(split, count);
-            } catch (...) {
-                workerError = std::current_exception();
+    std::thread worker([&] {
+        try {
+            for (int c = take(); c < chunks; c = take()) {
+                run(c);
+                done[size_t(c)].store(true, std::memory_order_release);
             }
-        });
-    }
+        } catch (...) {
+            workerError = std::current_exception();
+            failed.store(true, std::memory_order_relaxed);
+        }
+    });
+    int reported = 0;
     try {
-        for (int begin = 0; begin < split; begin += chunk) {
-            const int end = std::min(begin + chunk, split);
-            body(begin, end);
-            for (int i = begin; i < end; ++i) report(i);
+        for (int c = take(); c < chunks; c = take()) {
+            run(c);
+            done[size_t(c)].store(true, std::memory_order_release);
+            for (; reported < chunks && done[size_t(reported)].load(std::memory_order_acquire);
+                 ++reported)
+                reportChunk(reported);
         }
     } catch (...) {
-        if (worker.joinable()) worker.join();
+        failed.store(true, std::memory_order_relaxed);
+        worker.join();
         throw;
     }
-    if (worker.joinable()) {
-        worker.join();
-        if (workerError) std::rethrow_exception(workerError);
-        for (int i = split; i < count; ++i) report(i);
-    }
+    worker.join();
+    if (workerError) std::rethrow_exception(workerError);
+    for (; reported < chunks; ++reported) reportChunk(reported);
 }
 
 } // namespace editor

@@ -9,11 +9,12 @@ namespace editor {
 int GetMaxThreads();
 void SetMaxThreads(int threads);
 
-// Runs body(begin, end) over the items [0, count): the calling thread takes the first band
-// in chunks of `chunk` items and calls report(i) for each item once its chunk is done; a
-// second thread, when allowed and when count * costPerItem makes it worth starting one,
-// takes the last band, whose items are reported from the calling thread after it has joined.
-// So progress always comes from the calling thread, once per item, in item order.
+// Runs body(begin, end) over the items [0, count) in chunks of `chunk` items (each call is
+// one whole chunk, starting at a multiple of `chunk`). When allowed, and when
+// count * costPerItem makes it worth starting one, a second thread takes chunks too: each
+// thread takes the next chunk not yet taken. report(i) is called for each item once its
+// chunk and all before it are done, always from the calling thread, once per item, in item
+// order.
 void ForEachBand(int count, int chunk, double costPerItem,
                  const std::function<void(int, int)>& body, const std::function<void(int)>& report);
 

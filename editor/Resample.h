@@ -51,6 +51,9 @@ public:
     // Off: the portable loops even where the processor has wider vector instructions (both
     // give the same bytes; tests run both).
     static void EnableVectorKernels(bool enable);
+    // The widest vector instructions used, for tests: 0 the portable loops, 1 AVX2, 2 AVX-512
+    // (each only where the processor has it).
+    static void LimitVectorKernels(int level);
 
 private:
     int m_newWidth;

@@ -135,6 +135,21 @@ TEST(ImageFiltersExact, RotateAnyAngleQuarterAndHalfTurns) {
         }
 }
 
+TEST(ImageFiltersExact, QuarterTurnsOntoRowsOfWholeCacheLines) {
+    // Destination rows a multiple of 64 bytes long take the block path that writes whole
+    // lines; odd heights leave rows after the last block, the line boundaries columns
+    // before the first and after the last.
+    const Size sizes[] = {{53, 80}, {301, 160}, {17, 48}};
+    uint32_t seed = 500;
+    for (const Size& sz : sizes)
+        for (double a : {RotateFilter::kQuarterTurn, -RotateFilter::kQuarterTurn}) {
+            CDibSectionPicture src;
+            FillRandom(src, sz.w, sz.h, seed++);
+            RotateFilter f(a, 0);
+            ExpectFilter(f, src, RefRotate(ToImage(src), a, 0));
+        }
+}
+
 TEST(ImageFiltersExact, ColourOperationsOverTheirWholeRanges) {
     uint32_t seed = 100;
     for (const Size& sz : kSizes) {

@@ -54,13 +54,13 @@ void PlayWaveAsync(std::vector<uint8_t> wav) {
     bool expected = false;
     if (!g_playing.compare_exchange_strong(expected, true)) return;
     std::thread([wav = std::move(wav), wave]() {
-        pa_sample_spec spec;
-        spec.format = wave.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-        spec.rate = uint32_t(wave.sampleRate);
-        spec.channels = uint8_t(wave.channels);
+        pa_sample_spec format;
+        format.format = wave.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+        format.rate = uint32_t(wave.sampleRate);
+        format.channels = uint8_t(wave.channels);
         int error = 0;
         if (pa_simple* s = pa_simple_new(nullptr, "Orvane Screen", PA_STREAM_PLAYBACK, nullptr,
-                                         "capture", &spec, nullptr, nullptr, &error)) {
+                                         "capture", &format, nullptr, nullptr, &error)) {
             if (pa_simple_write(s, wave.samples, wave.size, &error) == 0)
                 pa_simple_drain(s, &error);
             pa_simple_free(s);

@@ -85,9 +85,7 @@ class CaptureTest(unittest.TestCase):
     def setUp(self):
         self.xs = XSession(size=f"{SCREEN[0]}x{SCREEN[1]}x24")
         self.xs.__enter__()
-
-    def tearDown(self):
-        self.xs.__exit__(None, None, None)
+        self.addCleanup(self.xs.__exit__, None, None, None)
 
     def test_desktop_hotkey_default_action_and_repeat_last(self):
         xs = self.xs

@@ -42,11 +42,10 @@ class SelectionTest(unittest.TestCase):
     def setUp(self):
         self.xs = XSession(size=f"{SCREEN[0]}x{SCREEN[1]}x24")
         self.xs.__enter__()
+        # Stopped even when the rest of the set-up fails (tearDown would not run then).
+        self.addCleanup(self.xs.__exit__, None, None, None)
         subprocess.run([os.path.join(os.path.dirname(PROGRAM), "root_pattern")], env=self.xs.env,
                        check=True, timeout=60)
-
-    def tearDown(self):
-        self.xs.__exit__(None, None, None)
 
     def start(self, colour=0x00FF00FF):
         xs = self.xs

@@ -14,6 +14,10 @@ public:
 
     CColorQuantizer(int paletteMode, int ditherType);
 
+    int GetPaletteMode() const { return m_paletteMode; }
+    // Every dither type maps each pixel to its nearest entry for now.
+    int GetDitherType() const { return m_ditherType; }
+
     // Fills dest (already created as 8 bpp of the source's size) from the 32-bit source.
     void Quantize(const CPicture& source, CPicture& dest);
 

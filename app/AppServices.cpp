@@ -1,4 +1,5 @@
 #include "app/AppServices.h"
+#include "platform/Registry.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,15 +34,7 @@ std::string HelpLocation(const std::string& programPath, const std::string& topi
 }
 
 std::string AutostartFile() {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config && *config == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : "") + "/.config";
-    }
-    return base + "/autostart/OrvaneScreen.desktop";
+    return ConfigHome() + "/autostart/OrvaneScreen.desktop";
 }
 
 std::string AutostartEntry(const std::string& programPath) {

@@ -472,16 +472,15 @@ void Registry::SetFile(RegRoot root, const std::string& path) {
         m_machine = std::make_unique<RegHive>("HKEY_LOCAL_MACHINE", path, true);
 }
 
-std::string Registry::DefaultUserFile() {
+std::string ConfigHome() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config && *config == '/') {
-        base = config;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::string(home ? home : "") + "/.config";
-    }
-    return base + "/Orvane/user.reg";
+    if (config && *config == '/') return config;
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.config";
+}
+
+std::string Registry::DefaultUserFile() {
+    return ConfigHome() + "/Orvane/user.reg";
 }
 
 std::string Registry::DefaultMachineFile() {

@@ -28,6 +28,10 @@ constexpr DWORD REG_DWORD = 4;
 
 enum class RegRoot { CurrentUser, LocalMachine };
 
+// The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path, else
+// ~/.config.
+std::string ConfigHome();
+
 struct RegValue {
     DWORD type = REG_NONE;
     std::vector<uint8_t> data;

@@ -70,8 +70,10 @@ class CaptureSession:
                     f"[{APP_KEY}\\CaptureOptions]\n"
                     f"\"OptionsA\"=dword:{options:08x}\n"
                     f"\"AutoSavePath\"=\"{self.output}\"\n{extra}")
-        self.proc = xs.spawn([PROGRAM], env={"ORVANE_CAPTURE_TIMING": "1"},
-                             stderr=subprocess.PIPE, text=True)
+        # The timing report goes to a file: a pipe nobody reads could fill up and stall.
+        self.log = xs.path("program.log")
+        with open(self.log, "w") as log:
+            self.proc = xs.spawn([PROGRAM], env={"ORVANE_CAPTURE_TIMING": "1"}, stderr=log)
         wait_for(lambda: tray_icon(xs), what="the notification-area icon")
 
     def output_file(self, n):
@@ -109,7 +111,9 @@ class CaptureTest(unittest.TestCase):
                          [f"Orvn0000{n}.JPG" for n in (1, 2, 3, 4)])
         self.assertIsNone(app.proc.poll())
         app.proc.terminate()
-        timings = re.findall(r"capture timing: ([0-9.]+) ms", app.proc.stderr.read())
+        app.proc.wait(timeout=20)
+        with open(app.log) as log:
+            timings = re.findall(r"capture timing: ([0-9.]+) ms", log.read())
         self.assertTrue(timings)
         print(f"\ndesktop capture, hotkey to file closed: {', '.join(timings)} ms",
               file=sys.stderr)

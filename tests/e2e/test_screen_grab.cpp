@@ -13,23 +13,9 @@
 #include "capture/CaptureSound.h"
 #include "capture/ScreenGrab.h"
 #include "imagefile/Picture.h"
+#include "tests/e2e/X11TestSupport.h"
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
-}
-
-uint32_t PixelAt(const CPicture& p, int x, int y) {
-    uint32_t v;
-    std::memcpy(&v, p.GetLineArray()[y] + 4 * x, 4);
-    return v;
-}
 
 class X11Test : public ::testing::Test {
 protected:

@@ -12,8 +12,8 @@ import unittest
 from PIL import Image, ImageChops
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_app import APP_KEY, PROGRAM, search, tray_icon, user_reg, xdo  # noqa: E402
-from test_capture import hotkey  # noqa: E402
+from test_app import PROGRAM, search, xdo  # noqa: E402
+from test_capture import CaptureSession, hotkey  # noqa: E402
 from xsession import XSession, wait_for  # noqa: E402
 
 SCREEN = (1280, 800)
@@ -48,19 +48,10 @@ class SelectionTest(unittest.TestCase):
                        check=True, timeout=60)
 
     def start(self, colour=0x00FF00FF):
-        xs = self.xs
-        self.output = xs.path("Output")
-        os.makedirs(self.output)
-        os.makedirs(os.path.dirname(user_reg(xs)), exist_ok=True)
-        with open(user_reg(xs), "w") as f:
-            f.write("Windows Registry Editor Version 5.00\n\n"
-                    f"[{APP_KEY}\\CaptureOptions]\n\"OptionsA\"=dword:{OPTIONS:08x}\n"
-                    f"\"AutoSavePath\"=\"{self.output}\"\n"
-                    f"\"ColorTransparency\"=dword:{colour:08x}\n"
-                    "\"AutoSaveImageType\"=dword:00000002\n")
-        self.proc = xs.spawn([PROGRAM])
-        wait_for(lambda: tray_icon(xs), what="the notification-area icon")
-        self.count = 0
+        app = CaptureSession(self.xs, options=OPTIONS,
+                             extra=f"\"ColorTransparency\"=dword:{colour:08x}\n"
+                                   "\"AutoSaveImageType\"=dword:00000002\n")
+        self.output, self.proc, self.count = app.output, app.proc, 0
 
     def screen(self):
         path = self.xs.path("screen.png")
@@ -166,8 +157,8 @@ class SelectionTest(unittest.TestCase):
         for x, y in points[:-1]:
             self.move_click(x, y)
             # A person's pace: two presses within one double-click period finish a polygon,
-            # so the corners are clicked further apart than that (0.4 s here).
-            time.sleep(0.5)
+            # so the corners are clicked well apart (the period is 0.4 s here).
+            time.sleep(0.9)
         # A double click on the last point finishes; a person double-clicks again when the
         # first one falls across two ticks of the double-click timer.
         last = points[-1]

@@ -15,6 +15,7 @@
 #include "capture/CaptureSelection.h"
 #include "capture/X11ScreenCanvas.h"
 #include "imagefile/Picture.h"
+#include "tests/e2e/X11TestSupport.h"
 
 namespace {
 
@@ -23,20 +24,7 @@ constexpr unsigned MOVE = TRACK_MOUSEMOVE, LDOWN = TRACK_LBUTTONDOWN, LUP = TRAC
 // Everything happens above the panel, whose clock may change at any time.
 constexpr int kCompareRows = 680;
 
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return condition();
-}
-
-uint32_t PixelAt(const CPicture& p, int x, int y) {
-    uint32_t v;
-    std::memcpy(&v, p.GetLineArray()[y] + 4 * x, 4);
-    return v & 0xFFFFFF;
-}
+uint32_t RgbAt(const CPicture& p, int x, int y) { return PixelAt(p, x, y) & 0xFFFFFF; }
 
 class SelectionX11 : public ::testing::Test {
 protected:
@@ -82,7 +70,7 @@ protected:
     static std::string Difference(const CPicture& a, const CPicture& b) {
         for (int y = 0; y < a.GetHeight(); ++y)
             for (int x = 0; x < a.GetWidth(); ++x)
-                if (PixelAt(a, x, y) != PixelAt(b, x, y))
+                if (RgbAt(a, x, y) != RgbAt(b, x, y))
                     return "at " + std::to_string(x) + "," + std::to_string(y);
         return {};
     }
@@ -91,7 +79,7 @@ protected:
         ShapeMask one(0, 1, 1);
         XSync(d, False);
         CScreenGrabber(d).Grab({x, y, x + 1, y + 1}, one, 0, p);
-        return PixelAt(p, 0, 0);
+        return RgbAt(p, 0, 0);
     }
     CCaptureSelection::Action Send(unsigned message, int x, int y) {
         return selection->OnMouse(message, x, y);
@@ -167,7 +155,7 @@ TEST_F(SelectionX11, FeedbackOnTheRootIsErasedToTheLastPixel) {
         for (int i = 1; i <= 20; ++i) Send(MOVE, 100 + 15 * i, 100 + 10 * i);
         Send(RDOWN, 400, 300);
         Send(MOVE, 380, 320);
-        EXPECT_NE(LivePixel(250, 200), PixelAt(before, 250, 200)) << "the inside is inverted";
+        EXPECT_NE(LivePixel(250, 200), RgbAt(before, 250, 200)) << "the inside is inverted";
         Screenshot(during);
         EXPECT_NE(Difference(before, during), "");
         EXPECT_EQ(Send(LDOWN, 380, 320), CCaptureSelection::SEL_FINISHED_POST_GRAB);
@@ -190,8 +178,8 @@ TEST_F(SelectionX11, StarShowsItsCentreUninvertedAndErasesCleanly) {
         Send(LUP, p.x, p.y);
         selection->OnTimerTick();
     }
-    EXPECT_EQ(LivePixel(300, 200), PixelAt(before, 300, 200)) << "the centre pentagon";
-    EXPECT_EQ(LivePixel(300, 130), ~PixelAt(before, 300, 130) & 0xFFFFFF) << "a point";
+    EXPECT_EQ(LivePixel(300, 200), RgbAt(before, 300, 200)) << "the centre pentagon";
+    EXPECT_EQ(LivePixel(300, 130), ~RgbAt(before, 300, 130) & 0xFFFFFF) << "a point";
     // The double click on the last vertex adds nothing.
     Send(LDOWN, 241, 281);
     EXPECT_EQ(Send(LDOWN, 241, 281), CCaptureSelection::SEL_FINISHED_GRAB_NOW);
@@ -223,7 +211,7 @@ TEST_F(SelectionX11, UnderACompositorTheOverlayShowsTheFrozenScreen) {
     selection->Start(TM_ELLIPSE);
     Send(LDOWN, 90, 90);
     Send(MOVE, 200, 170);
-    EXPECT_NE(LivePixel(145, 130), PixelAt(before, 145, 130));
+    EXPECT_NE(LivePixel(145, 130), RgbAt(before, 145, 130));
     EXPECT_EQ(Send(LDOWN, 200, 170), CCaptureSelection::SEL_FINISHED_POST_GRAB);
     Screenshot(after);
     EXPECT_EQ(Difference(before, after), "");
@@ -233,8 +221,8 @@ TEST_F(SelectionX11, UnderACompositorTheOverlayShowsTheFrozenScreen) {
     canvas->Grab(tracker.GetRect(), mask, 0x00FF00FF, grabbed);
     ASSERT_EQ(grabbed.GetWidth(), 110);
     ASSERT_EQ(grabbed.GetHeight(), 80);
-    EXPECT_EQ(PixelAt(grabbed, 0, 0), 0xFF00FFu) << "outside the ellipse";
-    EXPECT_EQ(PixelAt(grabbed, 30, 30), PixelAt(before, 120, 120)) << "the frozen screen";
+    EXPECT_EQ(RgbAt(grabbed, 0, 0), 0xFF00FFu) << "outside the ellipse";
+    EXPECT_EQ(RgbAt(grabbed, 30, 30), RgbAt(before, 120, 120)) << "the frozen screen";
 
     canvas->EndSelection();
     EXPECT_FALSE(canvas->UsesOverlay());
@@ -274,7 +262,7 @@ TEST_F(SelectionX11, PicksTheChildWindowOrTheWholeFrame) {
     Screenshot(before);
     selection->Start(TM_CONTROL);
     Send(MOVE, bx, by);
-    EXPECT_EQ(LivePixel(bx, by), ~PixelAt(before, bx, by) & 0xFFFFFF);
+    EXPECT_EQ(LivePixel(bx, by), ~RgbAt(before, bx, by) & 0xFFFFFF);
     Send(MOVE, client.left + 150, client.top - 5);
     EXPECT_EQ(tracker.GetRect(), button);
     EXPECT_EQ(Send(LDOWN, client.left + 150, client.top - 5),

@@ -230,7 +230,8 @@ void Player::Ellipse(double l, double t, double r, double b, bool fill) {
     const double cx = (l + r) / 2, cy = (t + b) / 2, rx = std::fabs(r - l) / 2,
                  ry = std::fabs(b - t) / 2;
     const PointF c = Map(cx, cy), e = Map(cx + rx, cy + ry);
-    const int n = std::clamp(int(std::max(std::fabs(e.x - c.x), std::fabs(e.y - c.y))), 16, 360);
+    const int n =
+        std::clamp(raster::ToInt(std::max(std::fabs(e.x - c.x), std::fabs(e.y - c.y))), 16, 360);
     Contour pts;
     for (int i = 0; i < n; ++i) {
         const double a = 2 * M_PI * i / n;
@@ -241,14 +242,15 @@ void Player::Ellipse(double l, double t, double r, double b, bool fill) {
 
 void Player::Arc(const int32_t* v, int kind) {
     // v: bounding box left, top, right, bottom, then the start and end radial points.
-    const double cx = (v[0] + v[2]) / 2.0, cy = (v[1] + v[3]) / 2.0;
-    const double rx = std::fabs(v[2] - v[0]) / 2.0, ry = std::fabs(v[3] - v[1]) / 2.0;
+    const double l = v[0], t = v[1], r = v[2], b = v[3]; // in double: int32 sums overflow
+    const double cx = (l + r) / 2, cy = (t + b) / 2;
+    const double rx = std::fabs(r - l) / 2, ry = std::fabs(b - t) / 2;
     // Counter-clockwise as seen on the page (y grows downwards in logical space here).
     double a0 = std::atan2(-(v[5] - cy), v[4] - cx);
     double a1 = std::atan2(-(v[7] - cy), v[6] - cx);
     if (a1 <= a0) a1 += 2 * M_PI;
     Contour pts;
-    const int n = std::clamp(int((a1 - a0) * std::max(rx, ry)), 8, 360);
+    const int n = std::clamp(raster::ToInt((a1 - a0) * std::max(rx, ry)), 8, 360);
     for (int i = 0; i <= n; ++i) {
         const double a = a0 + (a1 - a0) * i / n;
         pts.push_back(Map(cx + rx * std::cos(a), cy - ry * std::sin(a)));
@@ -299,10 +301,10 @@ void Player::Bezier(const std::vector<PointF>& logical, bool fromCurrent) {
 
 void Player::IntersectClip(double l, double t, double r, double b) {
     const PointF p = Map(l, t), q = Map(r, b);
-    raster::RectI rc{int(std::lround(std::clamp(std::min(p.x, q.x), -1e7, 1e7))),
-                     int(std::lround(std::clamp(std::min(p.y, q.y), -1e7, 1e7))),
-                     int(std::lround(std::clamp(std::max(p.x, q.x), -1e7, 1e7))),
-                     int(std::lround(std::clamp(std::max(p.y, q.y), -1e7, 1e7)))};
+    raster::RectI rc{raster::ToInt(std::round(std::min(p.x, q.x))),
+                     raster::ToInt(std::round(std::min(p.y, q.y))),
+                     raster::ToInt(std::round(std::max(p.x, q.x))),
+                     raster::ToInt(std::round(std::max(p.y, q.y)))};
     if (m_state.clipped) {
         rc.left = std::max(rc.left, m_state.clip.left);
         rc.top = std::max(rc.top, m_state.clip.top);
@@ -470,8 +472,8 @@ void Player::PlayEmf(const uint8_t* data, size_t size) {
             if (need(12)) {
                 const PointF p = Map(i32(0), i32(1));
                 ApplyClip();
-                m_canvas.SetPixel(int(std::floor(std::clamp(p.x, -1e7, 1e7))),
-                                  int(std::floor(std::clamp(p.y, -1e7, 1e7))), Pixel(LE32(r + 8)));
+                m_canvas.SetPixel(raster::ToInt(std::floor(p.x)), raster::ToInt(std::floor(p.y)),
+                                  Pixel(LE32(r + 8)));
             }
             break;
         case 17:
@@ -703,9 +705,8 @@ void Player::PlayEmf(const uint8_t* data, size_t size) {
                     b = std::max(b, p.y);
             if (l <= rr) {
                 m_state.clipped = true;
-                m_state.clip = {int(std::clamp(l, -1e7, 1e7)), int(std::clamp(t, -1e7, 1e7)),
-                                int(std::ceil(std::clamp(rr, -1e7, 1e7))),
-                                int(std::ceil(std::clamp(b, -1e7, 1e7)))};
+                m_state.clip = {raster::ToInt(l), raster::ToInt(t), raster::ToInt(std::ceil(rr)),
+                                raster::ToInt(std::ceil(b))};
             }
             m_path.clear();
             m_pathClosed.clear();
@@ -887,7 +888,8 @@ void Player::PlayWmf(const uint8_t* data, size_t size) {
             if (need(4)) {
                 const PointF p = Map(w(3), w(2));
                 ApplyClip();
-                m_canvas.SetPixel(int(std::floor(p.x)), int(std::floor(p.y)), Pixel(LE32(r)));
+                m_canvas.SetPixel(raster::ToInt(std::floor(p.x)), raster::ToInt(std::floor(p.y)),
+                                  Pixel(LE32(r)));
             }
             break;
         case 0x0324:

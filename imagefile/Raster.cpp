@@ -37,12 +37,12 @@ bool HatchOn(int style, int x, int y) {
 
 // A coordinate far outside any picture is brought in, so that float to int conversions
 // stay defined.
+} // namespace
+
 double Tame(double v) {
     if (!(v == v)) return 0; // not a number
     return std::clamp(v, -1e7, 1e7);
 }
-
-} // namespace
 
 uint32_t Paint::At(int x, int y, bool* draw) const {
     *draw = true;
@@ -155,7 +155,7 @@ void Canvas::StrokePolyline(const Contour& points, bool closed, double width, ui
     const auto dot = [&](const PointF& c) {
         if (half <= 1.0) return;
         Contour disc;
-        const int n = std::clamp(int(half * 2), 8, 64);
+        const int n = std::clamp(ToInt(half * 2), 8, 64);
         for (int i = 0; i < n; ++i) {
             const double a = 2 * M_PI * i / n;
             disc.push_back({c.x + half * std::cos(a), c.y + half * std::sin(a)});
@@ -205,11 +205,11 @@ void Canvas::DrawImage(const CPicture& image, int sx, int sy, int sw, int sh, do
     std::vector<int> columns(size_t(dr - dl));
     for (int x = dl; x < dr; ++x) {
         const double u = (x + 0.5 - x0) / (x1 - x0);
-        columns[size_t(x - dl)] = sx + std::clamp(int(u * sw), 0, sw - 1);
+        columns[size_t(x - dl)] = sx + std::clamp(ToInt(u * sw), 0, sw - 1);
     }
     for (int y = dt; y < db; ++y) {
         const double v = (y + 0.5 - y0) / (y1 - y0);
-        const int row = sy + std::clamp(int(v * sh), 0, sh - 1);
+        const int row = sy + std::clamp(ToInt(v * sh), 0, sh - 1);
         if (row < 0 || row >= image.GetHeight()) continue;
         const uint8_t* src = image.GetLineArray()[row];
         uint8_t* dst = m_lines[y];

@@ -17,6 +17,13 @@ struct PointF {
 };
 using Contour = std::vector<PointF>;
 
+// Coordinates from a file can be anything a double holds; converting those to int is
+// undefined beyond its range. Everything that becomes a pixel index goes through these.
+double Tame(double v); // NaN to 0, then clamped to +-1e7
+inline int ToInt(double v) {
+    return int(Tame(v));
+}
+
 struct RectI {
     int left, top, right, bottom; // right and bottom exclusive
 };

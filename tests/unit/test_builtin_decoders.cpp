@@ -1,6 +1,7 @@
 // The built-in TGA, PGM, PCX, PICT and metafile decoders on small files built by hand: the
 // rules that decide what a file means, and damaged data that must end in CTextException.
 
+#include <cstdint>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -340,6 +341,29 @@ TEST(MetafileDecoder, EnhancedFrameSizeDefaultSizeAndPalette) {
     WriteFile(dir.File("c.emf"), f);
     EXPECT_EQ(DecodeFile(dir.File("c.emf"), p),
               "Decoder error: No header information in metafile\n");
+}
+
+// Coordinates near the ends of the 32-bit range: the shapes are cut to the picture, and no
+// size derived from them may overflow on the way to pixels.
+TEST(MetafileDecoder, ShapesAtTheEndsOfTheCoordinateRange) {
+    std::vector<uint8_t> f;
+    Append32(f, 1), Append32(f, 108);
+    for (int v : {0, 0, 95, 47, 0, 0, 2540, 1270}) Append32(f, uint32_t(v));
+    Append32(f, 0x464D4520), Append32(f, 0x10000), Append32(f, 0), Append32(f, 4);
+    Append16(f, 0), Append16(f, 0), Append32(f, 0), Append32(f, 0), Append32(f, 0);
+    for (int v : {96, 48, 25, 12}) Append32(f, uint32_t(v));
+    f.resize(108, 0);
+    const int32_t lo = INT32_MIN + 1, hi = INT32_MAX;
+    Append32(f, 42), Append32(f, 24); // ellipse
+    for (int32_t v : {lo, lo, hi, hi}) Append32(f, uint32_t(v));
+    Append32(f, 45), Append32(f, 40); // arc
+    for (int32_t v : {lo, lo, hi, hi, hi, 0, lo, 0}) Append32(f, uint32_t(v));
+    Append32(f, 14), Append32(f, 20), Append32(f, 0), Append32(f, 16), Append32(f, 20);
+    const TempDir dir;
+    WriteFile(dir.File("huge.emf"), f);
+    CDibPicture p;
+    ASSERT_EQ(DecodeFile(dir.File("huge.emf"), p), "");
+    EXPECT_EQ(p.GetWidth(), 96);
 }
 
 // Inputs the fuzzers found: each must end in CTextException, not in undefined behaviour.

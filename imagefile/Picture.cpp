@@ -1,4 +1,5 @@
 #include "imagefile/Picture.h"
+#include "imagefile/PixelBlock.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -450,8 +451,9 @@ bool CDibPicture::Allocate(size_t pixelBytes, uint16_t bpp) {
     const size_t total = head + pixelBytes;
     bool zeroed = false;
     if (!m_block || total > m_blockSize || total < m_blockSize / 2) {
-        uint8_t* block = static_cast<uint8_t*>(AllocOrThrow(total, true));
-        std::free(m_block);
+        auto* block = static_cast<uint8_t*>(AllocPixelBlock(total));
+        if (!block) ThrowOutOfMemory();
+        FreePixelBlock(m_block, m_blockSize);
         m_block = block;
         m_blockSize = total;
         zeroed = true;
@@ -463,7 +465,7 @@ bool CDibPicture::Allocate(size_t pixelBytes, uint16_t bpp) {
 }
 
 void CDibPicture::FreeContents() {
-    std::free(m_block);
+    FreePixelBlock(m_block, m_blockSize);
     m_block = nullptr;
     m_blockSize = 0;
     ResetFields();
@@ -485,10 +487,12 @@ bool CDibSectionPicture::Allocate(size_t pixelBytes, uint16_t bpp) {
     bool zeroed = false;
     // Keep the pixel block while it is big enough and not wastefully big.
     if (!m_pixelBlock || pixelBytes > m_pixelCapacity || pixelBytes < m_pixelCapacity / 2) {
-        uint8_t* block = static_cast<uint8_t*>(AllocOrThrow(std::max<size_t>(pixelBytes, 4), true));
-        std::free(m_pixelBlock);
+        const size_t capacity = std::max<size_t>(pixelBytes, 4);
+        auto* block = static_cast<uint8_t*>(AllocPixelBlock(capacity));
+        if (!block) ThrowOutOfMemory();
+        FreePixelBlock(m_pixelBlock, m_pixelCapacity);
         m_pixelBlock = block;
-        m_pixelCapacity = std::max<size_t>(pixelBytes, 4);
+        m_pixelCapacity = capacity;
         zeroed = true;
     }
     m_header = reinterpret_cast<BITMAPINFOHEADER*>(m_headerBlock);
@@ -499,7 +503,7 @@ bool CDibSectionPicture::Allocate(size_t pixelBytes, uint16_t bpp) {
 
 void CDibSectionPicture::FreeContents() {
     std::free(m_headerBlock);
-    std::free(m_pixelBlock);
+    FreePixelBlock(m_pixelBlock, m_pixelCapacity);
     m_headerBlock = m_pixelBlock = nullptr;
     m_pixelCapacity = 0;
     ResetFields();

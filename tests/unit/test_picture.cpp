@@ -100,6 +100,27 @@ TEST(Picture, RecreatingReusesMemoryAndStillClears) {
         for (int x = 0; x < 64; ++x) ASSERT_EQ(PixelAt(p, x, y), 0u);
 }
 
+// Screen-sized blocks come from their own mappings; growing, shrinking and dropping them must
+// hand out whole, zeroed blocks and return exactly what was taken.
+TEST(Picture, ScreenSizedBlocksAreWholeAndZeroed) {
+    for (int round = 0; round < 3; ++round) {
+        CDibSectionPicture section;
+        CDibPicture dib;
+        for (auto [w, h] : {std::pair{1920, 1080}, std::pair{724, 724}, std::pair{725, 725},
+                            std::pair{3000, 1000}, std::pair{1000, 700}}) {
+            for (CPicture* p : {static_cast<CPicture*>(&section), static_cast<CPicture*>(&dib)}) {
+                p->Create(w, h, 32, false);
+                uint8_t* const* lines = p->GetLineArray();
+                for (int y : {0, h / 2, h - 1})
+                    for (int x : {0, w / 2, w - 1}) ASSERT_EQ(PixelAt(*p, x, y), 0u);
+                // Every byte of the block can be written.
+                std::memset(p->GetBits(), 0xA5, size_t(p->GetBytesPerLine()) * size_t(h));
+                ASSERT_EQ(lines[h - 1][4 * (w - 1) + 3], 0xA5);
+            }
+        }
+    }
+}
+
 TEST(Picture, RefusesHostileSizesWithOutOfMemory) {
     CDibSectionPicture p;
     p.Create(10, 10, 32, false);

@@ -30,7 +30,8 @@ QPainter::CompositionMode CompositionFor(uint32_t rop) {
 // so nothing is encoded that nobody reads.
 class PictureMimeData : public QMimeData {
 public:
-    explicit PictureMimeData(std::vector<uint8_t> bmp) : m_bmp(std::move(bmp)) {}
+    // Takes a snapshot: the clipboard keeps the picture as it was when copied.
+    explicit PictureMimeData(const CPicture& picture) { m_picture.CopyWithDepth(picture, 0); }
 
     QStringList formats() const override {
         return {QStringLiteral("image/png"), QStringLiteral("image/bmp")};
@@ -39,15 +40,19 @@ public:
 
 protected:
     QVariant retrieveData(const QString& mime, QMetaType) const override {
-        const QByteArray bmp(reinterpret_cast<const char*>(m_bmp.data()), qsizetype(m_bmp.size()));
-        if (mime == QLatin1String("image/bmp")) return bmp;
+        if (mime == QLatin1String("image/bmp")) {
+            if (m_bmp.isEmpty()) {
+                const std::vector<uint8_t> bmp = m_picture.GetBmpFile();
+                m_bmp =
+                    QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size()));
+            }
+            return m_bmp;
+        }
         if (mime == QLatin1String("image/png")) {
             if (m_png.isEmpty()) {
-                QImage image;
-                image.loadFromData(bmp, "BMP");
                 QBuffer buffer(&m_png);
                 buffer.open(QIODevice::WriteOnly);
-                image.save(&buffer, "PNG");
+                m_picture.WrapPixels().mirrored(false, true).save(&buffer, "PNG");
             }
             return m_png;
         }
@@ -55,8 +60,8 @@ protected:
     }
 
 private:
-    std::vector<uint8_t> m_bmp;
-    mutable QByteArray m_png;
+    CDisplayPicture m_picture;
+    mutable QByteArray m_bmp, m_png;
 };
 
 } // namespace
@@ -159,7 +164,7 @@ void CDisplayPicture::DrawPart(QPainter& painter, QPoint dest, const QRect& src)
 }
 
 void CDisplayPicture::CopyToClipboard() const {
-    QGuiApplication::clipboard()->setMimeData(new PictureMimeData(GetBmpFile()));
+    QGuiApplication::clipboard()->setMimeData(new PictureMimeData(*this));
 }
 
 bool CDisplayPicture::CreateFromClipboard(int format) {

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <cstring>
+#include <vector>
 
 #include "imagefile/DisplayPicture.h"
 
@@ -106,6 +107,9 @@ TEST(DisplayPicture, ClipboardRoundTripOffersPngAndBmp) {
     CDisplayPicture p;
     MakeQuadrants(p);
     p.CopyToClipboard();
+    // The clipboard holds the picture as it was when copied, whatever happens to it next.
+    const std::vector<uint8_t> copied(p.GetBits(), p.GetBits() + 4 * 4 * 2);
+    std::memset(p.GetBits(), 0x55, 4 * 4 * 2);
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(mime, nullptr);
     EXPECT_TRUE(mime->hasFormat("image/png"));
@@ -118,16 +122,20 @@ TEST(DisplayPicture, ClipboardRoundTripOffersPngAndBmp) {
     ASSERT_TRUE(q.CreateFromClipboard(CF_BITMAP));
     EXPECT_EQ(q.GetWidth(), 4);
     EXPECT_EQ(q.GetHeight(), 2);
-    EXPECT_EQ(std::memcmp(q.GetBits(), p.GetBits(), 4 * 4 * 2), 0);
+    EXPECT_EQ(std::memcmp(q.GetBits(), copied.data(), copied.size()), 0);
 
     // An 8-bit picture keeps its depth and palette.
     CDisplayPicture grey;
     grey.Create(3, 3, 8, false);
-    grey.GetLineArray()[1][1] = 200;
+    grey.GetLineArray()[0][1] = 200;
     grey.CopyToClipboard();
+    const QImage greyPng = QImage::fromData(
+        QGuiApplication::clipboard()->mimeData()->data("image/png"), "PNG");
+    EXPECT_EQ(greyPng.pixel(1, 0), qRgb(200, 200, 200));
+    EXPECT_EQ(greyPng.pixel(1, 1), qRgb(0, 0, 0));
     ASSERT_TRUE(q.CreateFromClipboard(CF_DIB));
     EXPECT_EQ(q.GetBitsPerPixel(), 8);
-    EXPECT_EQ(q.GetLineArray()[1][1], 200);
+    EXPECT_EQ(q.GetLineArray()[0][1], 200);
 }
 
 TEST(DisplayPicture, PastesImagesOfOtherPrograms) {

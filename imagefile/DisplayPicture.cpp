@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -30,8 +31,16 @@ QPainter::CompositionMode CompositionFor(uint32_t rop) {
 // so nothing is encoded that nobody reads.
 class PictureMimeData : public QMimeData {
 public:
-    // Takes a snapshot: the clipboard keeps the picture as it was when copied.
-    explicit PictureMimeData(const CPicture& picture) { m_picture.CopyWithDepth(picture, 0); }
+    // Takes a snapshot: the clipboard keeps the picture as it was when copied. The memory of
+    // the snapshot being replaced is reused when there is one: a fresh screen-sized block
+    // costs more to fault in than the copy itself.
+    PictureMimeData(const CPicture& picture, PictureMimeData* replaced) {
+        if (replaced && replaced->m_picture)
+            m_picture = std::move(replaced->m_picture);
+        else
+            m_picture = std::make_unique<CDisplayPicture>();
+        m_picture->CopyWithDepth(picture, 0);
+    }
 
     QStringList formats() const override {
         return {QStringLiteral("image/png"), QStringLiteral("image/bmp")};
@@ -40,9 +49,10 @@ public:
 
 protected:
     QVariant retrieveData(const QString& mime, QMetaType) const override {
+        if (!m_picture) return {};
         if (mime == QLatin1String("image/bmp")) {
             if (m_bmp.isEmpty()) {
-                const std::vector<uint8_t> bmp = m_picture.GetBmpFile();
+                const std::vector<uint8_t> bmp = m_picture->GetBmpFile();
                 m_bmp =
                     QByteArray(reinterpret_cast<const char*>(bmp.data()), qsizetype(bmp.size()));
             }
@@ -52,7 +62,7 @@ protected:
             if (m_png.isEmpty()) {
                 QBuffer buffer(&m_png);
                 buffer.open(QIODevice::WriteOnly);
-                m_picture.WrapPixels().mirrored(false, true).save(&buffer, "PNG");
+                m_picture->WrapPixels().mirrored(false, true).save(&buffer, "PNG");
             }
             return m_png;
         }
@@ -60,7 +70,7 @@ protected:
     }
 
 private:
-    CDisplayPicture m_picture;
+    std::unique_ptr<CDisplayPicture> m_picture;
     mutable QByteArray m_bmp, m_png;
 };
 
@@ -164,7 +174,13 @@ void CDisplayPicture::DrawPart(QPainter& painter, QPoint dest, const QRect& src)
 }
 
 void CDisplayPicture::CopyToClipboard() const {
-    QGuiApplication::clipboard()->setMimeData(new PictureMimeData(*this));
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    // Our own earlier copy, about to be replaced, lends its memory to the new one.
+    PictureMimeData* replaced =
+        clipboard->ownsClipboard()
+            ? dynamic_cast<PictureMimeData*>(const_cast<QMimeData*>(clipboard->mimeData()))
+            : nullptr;
+    clipboard->setMimeData(new PictureMimeData(*this, replaced));
 }
 
 bool CDisplayPicture::CreateFromClipboard(int format) {

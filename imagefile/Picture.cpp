@@ -451,12 +451,11 @@ bool CDibPicture::Allocate(size_t pixelBytes, uint16_t bpp) {
     const size_t total = head + pixelBytes;
     bool zeroed = false;
     if (!m_block || total > m_blockSize || total < m_blockSize / 2) {
-        auto* block = static_cast<uint8_t*>(AllocPixelBlock(total));
+        auto* block = static_cast<uint8_t*>(AllocPixelBlock(total, &zeroed));
         if (!block) ThrowOutOfMemory();
         FreePixelBlock(m_block, m_blockSize);
         m_block = block;
         m_blockSize = total;
-        zeroed = true;
     }
     m_header = reinterpret_cast<BITMAPINFOHEADER*>(m_block);
     m_palette = bpp <= 8 ? reinterpret_cast<RGBAPIXEL*>(m_block + 40) : nullptr;
@@ -488,12 +487,11 @@ bool CDibSectionPicture::Allocate(size_t pixelBytes, uint16_t bpp) {
     // Keep the pixel block while it is big enough and not wastefully big.
     if (!m_pixelBlock || pixelBytes > m_pixelCapacity || pixelBytes < m_pixelCapacity / 2) {
         const size_t capacity = std::max<size_t>(pixelBytes, 4);
-        auto* block = static_cast<uint8_t*>(AllocPixelBlock(capacity));
+        auto* block = static_cast<uint8_t*>(AllocPixelBlock(capacity, &zeroed));
         if (!block) ThrowOutOfMemory();
         FreePixelBlock(m_pixelBlock, m_pixelCapacity);
         m_pixelBlock = block;
         m_pixelCapacity = capacity;
-        zeroed = true;
     }
     m_header = reinterpret_cast<BITMAPINFOHEADER*>(m_headerBlock);
     m_palette = bpp <= 8 ? reinterpret_cast<RGBAPIXEL*>(m_headerBlock + 40) : nullptr;

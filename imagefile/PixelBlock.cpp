@@ -2,12 +2,16 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 #include <sys/mman.h>
 
 namespace {
 
 constexpr size_t kLargePage = size_t(2) << 20;
+// A kept block larger than this goes back to the system at once.
+constexpr size_t kMaxKept = size_t(64) << 20;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
@@ -30,12 +34,13 @@ size_t MappedSize(size_t bytes) {
     return (bytes + kLargePage - 1) & ~(kLargePage - 1);
 }
 
-} // namespace
+struct KeptBlock {
+    std::mutex lock;
+    void* block = nullptr;
+    size_t size = 0; // the mapped size
+} g_kept;
 
-void* AllocPixelBlock(size_t bytes) {
-    if (!Mapped(bytes)) return std::calloc(1, bytes ? bytes : 1);
-    const size_t size = MappedSize(bytes);
-    if (size < bytes || size > SIZE_MAX - kLargePage) return nullptr;
+void* Map(size_t size) {
     // One large page more than needed, so that the block can start on a large-page boundary.
     void* raw = mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -50,11 +55,64 @@ void* AllocPixelBlock(size_t bytes) {
     return reinterpret_cast<void*>(start);
 }
 
+void* TakeKept(size_t size) {
+    std::lock_guard<std::mutex> guard(g_kept.lock);
+    if (!g_kept.block || g_kept.size != size) return nullptr;
+    void* block = g_kept.block;
+    g_kept.block = nullptr;
+    g_kept.size = 0;
+    return block;
+}
+
+// Keeps the block, or gives it back to the system when one is kept already.
+void Keep(void* block, size_t size) {
+    if (size <= kMaxKept) {
+        std::lock_guard<std::mutex> guard(g_kept.lock);
+        if (!g_kept.block) {
+            g_kept.block = block;
+            g_kept.size = size;
+            return;
+        }
+        // The newest size is the likeliest next one.
+        std::swap(block, g_kept.block);
+        std::swap(size, g_kept.size);
+    }
+    munmap(block, size);
+}
+
+} // namespace
+
+void* AllocPixelBlock(size_t bytes, bool* zeroed) {
+    *zeroed = true;
+    if (!Mapped(bytes)) return std::calloc(1, bytes ? bytes : 1);
+    const size_t size = MappedSize(bytes);
+    if (size < bytes || size > SIZE_MAX - kLargePage) return nullptr;
+    if (void* block = TakeKept(size)) {
+        *zeroed = false;
+        return block;
+    }
+    return Map(size);
+}
+
 void FreePixelBlock(void* block, size_t bytes) {
     if (!block) return;
     if (!Mapped(bytes)) {
         std::free(block);
         return;
     }
-    munmap(block, MappedSize(bytes));
+    Keep(block, MappedSize(bytes));
+}
+
+void ReservePixelBlock(size_t bytes) {
+    if (!Mapped(bytes)) return;
+    {
+        std::lock_guard<std::mutex> guard(g_kept.lock);
+        if (g_kept.block && g_kept.size == MappedSize(bytes)) return;
+    }
+    bool zeroed = false;
+    void* block = AllocPixelBlock(bytes, &zeroed);
+    if (!block) return;
+    // Writing makes the kernel supply the pages now rather than during a capture.
+    std::memset(block, 0, MappedSize(bytes));
+    FreePixelBlock(block, bytes);
 }

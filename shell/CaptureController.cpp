@@ -16,6 +16,7 @@
 #include "capture/HotkeyText.h"
 #include "framework/MessageBox.h"
 #include "hook/TilletHook.h"
+#include "imagefile/PixelBlock.h"
 #include "shell/MainFrame.h"
 #include "shell/Menus.h"
 
@@ -408,7 +409,16 @@ void CMainFrame::Mark(const char* what) {
                  double(m_captureClock.nsecsElapsed()) / 1e6 - double(m_settledMs));
 }
 
+void CMainFrame::ReserveCaptureMemory() {
+    if (!m_canvas) return;
+    const ScreenRect desktop = m_canvas->DesktopRect();
+    ReservePixelBlock(size_t(desktop.Width()) * size_t(desktop.Height()) * 4);
+}
+
 void CMainFrame::CaptureDelivered() {
+    // The open image window keeps this capture's memory; the next capture's is made ready
+    // while the user looks at this one.
+    QTimer::singleShot(250, this, [this] { ReserveCaptureMemory(); });
     if (!m_reportTiming || !m_captureClock.isValid()) return;
     const double ms = double(m_captureClock.nsecsElapsed()) / 1e6 - double(m_settledMs);
     std::fprintf(stderr,

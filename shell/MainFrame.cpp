@@ -18,6 +18,7 @@
 #include "dialogs/AboutDlg.h"
 #include "editor/ImageDoc.h"
 #include "hook/TilletHook.h"
+#include "imagefile/PixelBlock.h"
 #include "shell/Menus.h"
 #include "view/ImageView.h"
 
@@ -111,6 +112,8 @@ bool CMainFrame::Create() {
         m_canvas->SetOwnWindow(static_cast<unsigned long>(winId()));
         // The first grab should not pay for setting up shared memory: do it now.
         m_canvas->PrepareGrab(m_canvas->DesktopRect());
+        // Nor for the memory its picture takes.
+        ReserveCaptureMemory();
         m_tracker.PrepareTip(*m_canvas,
                              "<Orvane Screen> => Left click on the mouse to start the capture",
                              "Size <%1,%2> => Right click to toggle between stretch and move");

@@ -5,6 +5,7 @@
 
 #include "imagefile/ColorQuantizer.h"
 #include "imagefile/Picture.h"
+#include "imagefile/PixelBlock.h"
 
 namespace {
 
@@ -118,6 +119,18 @@ TEST(Picture, ScreenSizedBlocksAreWholeAndZeroed) {
                 ASSERT_EQ(lines[h - 1][4 * (w - 1) + 3], 0xA5);
             }
         }
+    }
+}
+
+// A freed screen-sized block is kept for the next picture of its size, dirty as it was left.
+TEST(Picture, AKeptBlockIsClearedForItsNextPicture) {
+    ReservePixelBlock(size_t(1920) * 1080 * 4);
+    for (int round = 0; round < 3; ++round) {
+        CDibSectionPicture p;
+        p.Create(1920, 1080, 32, false);
+        for (int y : {0, 539, 1079})
+            for (int x : {0, 960, 1919}) ASSERT_EQ(PixelAt(p, x, y), 0u) << round;
+        std::memset(p.GetBits(), 0xFF, size_t(1920) * 1080 * 4);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "capture/ScreenGrab.h"
 
+#include "editor/Parallel.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -247,46 +249,42 @@ void CScreenGrabber::Grab(const ScreenRect& rect, ShapeMask& mask, uint32_t colo
                         image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
                         image->blue_mask == 0xFF;
 
-    for (int y = 0; y < height; ++y) {
-        uint32_t* row = reinterpret_cast<uint32_t*>(out.GetLineArray()[y]);
-        const int sy = rect.top + y;
-        int filled = 0; // everything left of this is written
-        if (image && sy >= y0 && sy < y1) {
-            const char* srcRow = image->data + size_t(sy - y0) * size_t(stride);
-            for (const ShapeSpan& span : mask.Row(y)) {
-                // Clip the span to the part that was read.
-                const int b = std::max(span.begin, x0 - rect.left);
-                const int e = std::min(span.end, x1 - rect.left);
-                if (b >= e) continue;
-                std::fill(row + filled, row + b, background);
-                if (direct) {
-                    // The server leaves the fourth byte 0; pictures without alpha keep it 255.
-                    const uint32_t* src =
-                        reinterpret_cast<const uint32_t*>(srcRow) + (rect.left + b - x0);
-                    uint32_t* dst = row + b;
-                    const int n = e - b;
-                    for (int i = 0; i < n; ++i) dst[i] = src[i] | 0xFF000000u;
-                } else {
-                    for (int x = b; x < e; ++x)
-                        row[x] = ConvertPixel(image, rect.left + x - x0, sy - y0);
+    // Rows in bands, on two threads when the picture is large: the copy is most of a grab's
+    // time on our side. Each band walks its own copy of the mask, which keeps row state.
+    const auto copyRows = [&](int first, int last) {
+        ShapeMask bandMask = mask;
+        for (int y = first; y < last; ++y) {
+            uint32_t* row = reinterpret_cast<uint32_t*>(out.GetLineArray()[y]);
+            const int sy = rect.top + y;
+            int filled = 0; // everything left of this is written
+            if (image && sy >= y0 && sy < y1) {
+                const char* srcRow = image->data + size_t(sy - y0) * size_t(stride);
+                for (const ShapeSpan& span : bandMask.Row(y)) {
+                    // Clip the span to the part that was read.
+                    const int b = std::max(span.begin, x0 - rect.left);
+                    const int e = std::min(span.end, x1 - rect.left);
+                    if (b >= e) continue;
+                    std::fill(row + filled, row + b, background);
+                    if (direct) {
+                        // The server leaves the fourth byte 0; pictures without alpha keep it
+                        // 255.
+                        const uint32_t* src =
+                            reinterpret_cast<const uint32_t*>(srcRow) + (rect.left + b - x0);
+                        uint32_t* dst = row + b;
+                        const int n = e - b;
+                        for (int i = 0; i < n; ++i) dst[i] = src[i] | 0xFF000000u;
+                    } else {
+                        for (int x = b; x < e; ++x)
+                            row[x] = ConvertPixel(image, rect.left + x - x0, sy - y0);
+                    }
+                    filled = e;
                 }
-                filled = e;
             }
+            std::fill(row + filled, row + width, background);
         }
-        std::fill(row + filled, row + width, background);
-    }
-    if (!image) return;
-    if (m_shm && image == m_shm->image) {
-        // Reading every page once now maps the segment into this process, a fault per page
-        // that the first capture would otherwise pay.
-        const volatile char* data = image->data;
-        const size_t bytes = size_t(image->bytes_per_line) * size_t(image->height);
-        char sum = 0;
-        for (size_t i = 0; i < bytes; i += 4096) sum = char(sum + data[i]);
-        (void)sum;
-        return;
-    }
-    XDestroyImage(image);
+    };
+    editor::ForEachBand(height, 64, 8.0 * width, copyRows, [](int) {});
+    if (image && !(m_shm && image == m_shm->image)) XDestroyImage(image);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -152,6 +152,8 @@ bool WriteCoefficients(jpeg_compress_struct* cinfo, JpegErrorManager* err) {
     return true;
 }
 
+typedef float JpegFloat8 __attribute__((vector_size(32)));
+typedef int32_t JpegInt8 __attribute__((vector_size(32)));
 typedef JCOEF JpegShort8 __attribute__((vector_size(16)));
 static_assert(sizeof(JCOEF) == 2);
 
@@ -159,67 +161,73 @@ inline JpegFloat4 Splat(float x) {
     return JpegFloat4{x, x, x, x};
 }
 
-// Arai, Agui and Nakajima's scaled eight-point DCT, in place, on four lanes at once; the
+// Arai, Agui and Nakajima's scaled eight-point DCT, in place, on every lane at once; the
 // outputs are off by the factors the divisors take out.
-inline void ForwardDct8(JpegFloat4* d) {
-    const JpegFloat4 tmp0 = d[0] + d[7], tmp7 = d[0] - d[7];
-    const JpegFloat4 tmp1 = d[1] + d[6], tmp6 = d[1] - d[6];
-    const JpegFloat4 tmp2 = d[2] + d[5], tmp5 = d[2] - d[5];
-    const JpegFloat4 tmp3 = d[3] + d[4], tmp4 = d[3] - d[4];
+template <class V> inline void ForwardDct8(V* d) {
+    const V tmp0 = d[0] + d[7], tmp7 = d[0] - d[7];
+    const V tmp1 = d[1] + d[6], tmp6 = d[1] - d[6];
+    const V tmp2 = d[2] + d[5], tmp5 = d[2] - d[5];
+    const V tmp3 = d[3] + d[4], tmp4 = d[3] - d[4];
 
-    const JpegFloat4 tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
-    const JpegFloat4 tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
+    const V tmp10 = tmp0 + tmp3, tmp13 = tmp0 - tmp3;
+    const V tmp11 = tmp1 + tmp2, tmp12 = tmp1 - tmp2;
     d[0] = tmp10 + tmp11;
     d[4] = tmp10 - tmp11;
-    const JpegFloat4 z1 = (tmp12 + tmp13) * 0.707106781f;
+    const V z1 = (tmp12 + tmp13) * 0.707106781f;
     d[2] = tmp13 + z1;
     d[6] = tmp13 - z1;
 
-    const JpegFloat4 o10 = tmp4 + tmp5, o11 = tmp5 + tmp6, o12 = tmp6 + tmp7;
-    const JpegFloat4 z5 = (o10 - o12) * 0.382683433f;
-    const JpegFloat4 z2 = 0.541196100f * o10 + z5;
-    const JpegFloat4 z4 = 1.306562965f * o12 + z5;
-    const JpegFloat4 z3 = o11 * 0.707106781f;
-    const JpegFloat4 z11 = tmp7 + z3, z13 = tmp7 - z3;
+    const V o10 = tmp4 + tmp5, o11 = tmp5 + tmp6, o12 = tmp6 + tmp7;
+    const V z5 = (o10 - o12) * 0.382683433f;
+    const V z2 = 0.541196100f * o10 + z5;
+    const V z4 = 1.306562965f * o12 + z5;
+    const V z3 = o11 * 0.707106781f;
+    const V z11 = tmp7 + z3, z13 = tmp7 - z3;
     d[5] = z13 + z2;
     d[3] = z13 - z2;
     d[1] = z11 + z4;
     d[7] = z11 - z4;
 }
 
+// Both halves of each row in one eight-lane vector: one AVX instruction, or two SSE ones.
+inline void Gather8(const JpegFloatBlock& m, JpegFloat8* lanes) {
+    for (int i = 0; i < 8; ++i)
+        lanes[i] = __builtin_shufflevector(m.v[i][0], m.v[i][1], 0, 1, 2, 3, 4, 5, 6, 7);
+}
+
+// x86 machines get an AVX2 build of the hot loops besides the SSE2 one, picked at run time.
+#if defined(__x86_64__)
+#define JPEG_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define JPEG_VECTOR_CLONES
+#endif
+
 // One 8 x 8 block of samples (stride apart) to quantised coefficients.
+JPEG_VECTOR_CLONES
 void ForwardBlock(const float* samples, size_t stride, const float* divisors, JCOEF* out) {
     JpegFloatBlock m;
     for (int r = 0; r < 8; ++r, samples += stride)
         for (int h = 0; h < 2; ++h) std::memcpy(&m.v[r][h], samples + 4 * h, sizeof(JpegFloat4));
     // Rows first, then columns, as the library does: float sums depend on the order.
     TransposeBlock(m);
-    for (int h = 0; h < 2; ++h) {
-        JpegFloat4 lanes[8];
-        for (int i = 0; i < 8; ++i) lanes[i] = m.v[i][h];
-        ForwardDct8(lanes);
-        for (int i = 0; i < 8; ++i) m.v[i][h] = lanes[i];
+    JpegFloat8 lanes[8];
+    Gather8(m, lanes);
+    ForwardDct8(lanes);
+    for (int i = 0; i < 8; ++i) {
+        m.v[i][0] = __builtin_shufflevector(lanes[i], lanes[i], 0, 1, 2, 3);
+        m.v[i][1] = __builtin_shufflevector(lanes[i], lanes[i], 4, 5, 6, 7);
     }
     TransposeBlock(m);
-    for (int h = 0; h < 2; ++h) {
-        JpegFloat4 lanes[8];
-        for (int i = 0; i < 8; ++i) lanes[i] = m.v[i][h];
-        ForwardDct8(lanes);
-        for (int i = 0; i < 8; ++i) m.v[i][h] = lanes[i];
-    }
+    Gather8(m, lanes);
+    ForwardDct8(lanes);
     // Round to nearest, ties to even, as the SIMD quantiser does: adding and taking away
     // 1.5 * 2^23 leaves an integer in a float.
-    const JpegFloat4 magic = Splat(12582912.0f);
+    const JpegFloat8 magic = lanes[0] * 0.0f + 12582912.0f;
     for (int r = 0; r < 8; ++r) {
-        JpegInt4 n[2];
-        for (int h = 0; h < 2; ++h) {
-            JpegFloat4 div;
-            std::memcpy(&div, divisors + 8 * r + 4 * h, sizeof div);
-            n[h] = __builtin_convertvector((m.v[r][h] * div + magic) - magic, JpegInt4);
-        }
-        // The low halves of the eight 32-bit lanes, which the compiler packs well.
-        const JpegShort8 row =
-            __builtin_shufflevector(JpegShort8(n[0]), JpegShort8(n[1]), 0, 2, 4, 6, 8, 10, 12, 14);
+        JpegFloat8 div;
+        std::memcpy(&div, divisors + 8 * r, sizeof div);
+        const JpegInt8 n = __builtin_convertvector((lanes[r] * div + magic) - magic, JpegInt8);
+        const JpegShort8 row = __builtin_convertvector(n, JpegShort8);
         std::memcpy(out + 8 * r, &row, sizeof row);
     }
 }
@@ -331,6 +339,7 @@ public:
     }
 
 private:
+    JPEG_VECTOR_CLONES
     void ConvertRows(const uint8_t* row0, const uint8_t* row1, float* luma0, float* luma1,
                      float* cb, float* cr) const {
         size_t x = 0;

@@ -1,7 +1,14 @@
 #pragma once
 
+#include <algorithm>
+#include <atomic>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -28,4 +35,64 @@ inline jpeg_error_mgr* InitJpegErrorManager(JpegErrorManager* err) {
     err->pub.output_message = JpegOutputMessage;
     err->message[0] = '\0';
     return &err->pub;
+}
+
+// Colour conversion and the DCTs are done by us on every core, around the library's
+// sequential entropy coding. The threads never call the library, and the library is never
+// called while they run, so an error can never jump over a running thread.
+
+// Runs work(band, worker) for bands 0 .. bands-1 on up to hardware_concurrency threads, the
+// calling thread among them; worker numbers the thread (0 = caller). Bands are taken in order
+// as threads come free, since on a shared machine one core may be much slower than another.
+// work must not throw. A helper that cannot be started leaves its share to the others.
+template <class Work> void RunJpegBands(int bands, int threads, Work work) {
+    std::atomic<int> next{0};
+    auto worker = [&](int index) {
+        for (int b = next++; b < bands; b = next++) work(b, index);
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(size_t(std::max(0, threads - 1)));
+    for (int t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(worker, t);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    worker(0);
+    for (auto& h : helpers) h.join();
+}
+
+inline int JpegThreadCount(int bands) {
+    return std::max(1, std::min(bands, int(std::thread::hardware_concurrency())));
+}
+
+// Four floats, one SSE register on x86 and a NEON register elsewhere; eight-point DCTs run on
+// four rows or columns at once.
+typedef float JpegFloat4 __attribute__((vector_size(16)));
+typedef int32_t JpegInt4 __attribute__((vector_size(16)));
+
+// An 8 x 8 block as b[row][half]: half 0 holds columns 0-3, half 1 columns 4-7.
+struct JpegFloatBlock {
+    JpegFloat4 v[8][2];
+};
+
+inline void Transpose4(JpegFloat4& a, JpegFloat4& b, JpegFloat4& c, JpegFloat4& d) {
+    const JpegFloat4 t0 = __builtin_shufflevector(a, b, 0, 4, 1, 5);
+    const JpegFloat4 t1 = __builtin_shufflevector(a, b, 2, 6, 3, 7);
+    const JpegFloat4 t2 = __builtin_shufflevector(c, d, 0, 4, 1, 5);
+    const JpegFloat4 t3 = __builtin_shufflevector(c, d, 2, 6, 3, 7);
+    a = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    b = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    c = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    d = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
+inline void TransposeBlock(JpegFloatBlock& m) {
+    auto& v = m.v;
+    Transpose4(v[0][0], v[1][0], v[2][0], v[3][0]);
+    Transpose4(v[4][1], v[5][1], v[6][1], v[7][1]);
+    Transpose4(v[0][1], v[1][1], v[2][1], v[3][1]);
+    Transpose4(v[4][0], v[5][0], v[6][0], v[7][0]);
+    for (int i = 0; i < 4; ++i) std::swap(v[i][1], v[i + 4][0]);
 }

@@ -34,6 +34,9 @@ public:
     // Dots per inch; written only when either is non-zero.
     int m_densityX = 0;
     int m_densityY = 0;
+    // Leaves colour conversion, downsampling and the DCT to the library, on one core. Smoothing
+    // always takes this way; otherwise it is the reference the threaded way is held to.
+    bool m_libraryPipeline = false;
 
 protected:
     void DoEncode(CFileSink& sink, const CPicture& picture) override;

@@ -403,35 +403,21 @@ std::vector<uint8_t> CPicture::GetBmpFile() const {
     const size_t pixels = size_t(GetBytesPerLine()) * size_t(m_height);
     const uint32_t offBits = uint32_t(14 + head);
     const uint32_t fileSize = uint32_t(14 + head + pixels);
-    // Built in place: one allocation and one pass over the pixels.
     std::vector<uint8_t> out;
     try {
-        out.reserve(fileSize);
+        out.resize(fileSize);
     } catch (const std::bad_alloc&) {
         throw CTextException(CTextException::OutOfMemory, "Can't allocate global memory block.");
     }
-    const uint8_t fileHeader[14] = {'B',
-                                    'M',
-                                    uint8_t(fileSize),
-                                    uint8_t(fileSize >> 8),
-                                    uint8_t(fileSize >> 16),
-                                    uint8_t(fileSize >> 24),
-                                    0,
-                                    0,
-                                    0,
-                                    0,
-                                    uint8_t(offBits),
-                                    uint8_t(offBits >> 8),
-                                    uint8_t(offBits >> 16),
-                                    uint8_t(offBits >> 24)};
-    out.insert(out.end(), fileHeader, fileHeader + 14);
-    const uint8_t* header = reinterpret_cast<const uint8_t*>(m_header);
-    out.insert(out.end(), header, header + 40);
-    if (m_bpp <= 8) {
-        const uint8_t* palette = reinterpret_cast<const uint8_t*>(m_palette);
-        out.insert(out.end(), palette, palette + (head - 40));
+    uint8_t* p = out.data();
+    p[0] = 'B', p[1] = 'M';
+    for (int i = 0; i < 4; ++i) {
+        p[2 + i] = uint8_t(fileSize >> (8 * i));
+        p[10 + i] = uint8_t(offBits >> (8 * i));
     }
-    out.insert(out.end(), m_bits, m_bits + pixels);
+    std::memcpy(p + 14, m_header, 40);
+    if (m_bpp <= 8) std::memcpy(p + 54, m_palette, head - 40);
+    std::memcpy(p + 14 + head, m_bits, pixels);
     return out;
 }
 

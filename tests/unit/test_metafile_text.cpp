@@ -77,7 +77,6 @@ TEST_F(MetafileText, EnhancedRunIsMappedWithItsFontColourAndAlignment) {
     EXPECT_NEAR(r.height, -10, 0.01);
     EXPECT_EQ(r.weight, 700);
     EXPECT_TRUE(r.italic);
-    EXPECT_FALSE(r.underline);
     EXPECT_EQ(r.colour, 0xFFFF0000u);
     EXPECT_FALSE(r.opaque);
     EXPECT_EQ(r.align, 30u);
@@ -86,7 +85,6 @@ TEST_F(MetafileText, EnhancedRunIsMappedWithItsFontColourAndAlignment) {
     ASSERT_EQ(r.dx.size(), 2u);
     EXPECT_NEAR(r.dx[0], 5, 0.01);
     EXPECT_NEAR(r.dx[1], 6, 0.01);
-    EXPECT_FALSE(r.clipToRect);
     EXPECT_EQ(runs[1].text, u"\u00E9\u20AC");
 }
 

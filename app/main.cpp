@@ -2,6 +2,7 @@
 #include <malloc.h>
 
 #include "app/TilletCaptureApp.h"
+#include "imagefile/MetafileTextQt.h"
 #include "shell/MainFrame.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     qapp.setApplicationName("Orvane Screen");
     qapp.setQuitOnLastWindowClosed(false);
+    InstallMetafileTextRenderer(); // fonts need the application object
     int code = 0;
     {
         CTilletCaptureApp app;

@@ -1,17 +1,22 @@
 // Windows metafiles and enhanced metafiles, played by our own player onto a white picture.
 // The player keeps a device context's state (objects, mapping, world transform, clipping,
-// current position, path) and draws shapes, lines, paths and bitmaps with the rasteriser.
-// Text, raster operations other than plain copies, and region shapes are not drawn; clip
-// regions and clip paths are taken by their bounding rectangles.
+// current position, path, font) and draws shapes, lines, paths and bitmaps with the
+// rasteriser. Text is placed here and drawn by the renderer the program registers
+// (MetafileText.h); without one it is left out, and so is text that goes into a path. Raster
+// operations other than plain copies and region shapes are not drawn; clip regions and clip
+// paths are taken by their bounding rectangles.
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "imagefile/ImageError.h"
+#include "imagefile/MetafileText.h"
 #include "imagefile/PictureDecoder.h"
 #include "imagefile/Raster.h"
 
@@ -71,13 +76,96 @@ struct Brush {
         : style(s), colour(c), hatch(h), pattern(std::move(p)) {}
 };
 
+// A logical font as the file describes it; the renderer finds the nearest face it has.
+struct Font {
+    int32_t height = 0, width = 0, escapement = 0, weight = 0; // escapement: 0.1 degree
+    bool italic = false, underline = false, strikeOut = false;
+    uint8_t pitchAndFamily = 0;
+    std::string face; // UTF-8
+};
+
 struct Object {
-    enum Kind { None, PenObj, BrushObj, Other } kind = None;
+    enum Kind { None, PenObj, BrushObj, FontObj, Other } kind = None;
     Pen pen;
     Brush brush;
+    Font font;
     Object() = default;
     Object(Kind k, Pen p = {}, Brush b = {}) : kind(k), pen(p), brush(std::move(b)) {}
+    explicit Object(Font f) : kind(FontObj), font(std::move(f)) {}
 };
+
+std::atomic<MetafileTextRenderer> g_textRenderer{nullptr};
+
+void AppendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | c >> 6), out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | c >> 12), out += char(0x80 | (c >> 6 & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | c >> 18), out += char(0x80 | (c >> 12 & 0x3F));
+        out += char(0x80 | (c >> 6 & 0x3F)), out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// A face name of up to units UTF-16 units, ending at the first NUL.
+std::string FaceFromUtf16(const uint8_t* p, size_t units) {
+    std::string out;
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t c = LE16(p + 2 * i);
+        if (c == 0) break;
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units && LE16(p + 2 * i + 2) >= 0xDC00 &&
+            LE16(p + 2 * i + 2) < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (LE16(p + 2 * i + 2) - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD; // a lone half of a pair
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+// Eight-bit text in the Windows western code page; other code pages are read as it too.
+char16_t FromAnsi(uint8_t b) {
+    static const char16_t k80[32] = {
+        0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x8D,   0x017D, 0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+    return b >= 0x80 && b < 0xA0 ? k80[b - 0x80] : char16_t(b);
+}
+
+std::u16string TextFromAnsi(const uint8_t* p, size_t count) {
+    std::u16string text(count, u'\0');
+    for (size_t i = 0; i < count; ++i) text[i] = FromAnsi(p[i]);
+    return text;
+}
+
+std::u16string TextFromUtf16(const uint8_t* p, size_t count) {
+    std::u16string text(count, u'\0');
+    for (size_t i = 0; i < count; ++i) text[i] = char16_t(LE16(p + 2 * i));
+    return text;
+}
+
+std::string FaceFromAnsi(const uint8_t* p, size_t count) {
+    std::string out;
+    for (size_t i = 0; i < count && p[i]; ++i) AppendUtf8(out, FromAnsi(p[i]));
+    return out;
+}
+
+// One text output record, in logical units.
+struct TextCall {
+    double x = 0, y = 0;
+    std::u16string text;
+    std::vector<double> dx; // one per UTF-16 unit, or none
+    unsigned options = 0;   // ETO_* flags
+    bool hasRect = false;
+    double left = 0, top = 0, right = 0, bottom = 0;
+};
+
+constexpr unsigned kEtoOpaque = 0x2, kEtoClipped = 0x4;
 
 struct Affine { // x' = a x + c y + e, y' = b x + d y + f
     double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
@@ -101,12 +189,15 @@ struct State {
     PointF pos{0, 0};
     bool clipped = false;
     raster::RectI clip{0, 0, 0, 0};
+    Font font;
+    unsigned textAlign = 0;
 };
 
 class Player {
 public:
     Player(CPicture& picture, double refPxPerMmX, double refPxPerMmY, Affine toPicture)
-        : m_canvas(picture), m_refX(refPxPerMmX), m_refY(refPxPerMmY), m_final(toPicture) {}
+        : m_picture(picture), m_canvas(picture), m_refX(refPxPerMmX), m_refY(refPxPerMmY),
+          m_final(toPicture) {}
 
     void PlayEmf(const uint8_t* data, size_t size);
     void PlayWmf(const uint8_t* data, size_t size);
@@ -142,7 +233,10 @@ private:
              double dw, double dh);
     void Save();
     void Restore(int n);
+    void Text(const TextCall& call);
+    void SelectStockFont(uint32_t index);
 
+    CPicture& m_picture;
     raster::Canvas m_canvas;
     double m_refX, m_refY;
     Affine m_final;
@@ -351,6 +445,98 @@ void Player::Restore(int n) {
     if (keep >= m_saved.size()) return;
     m_state = m_saved[keep];
     m_saved.resize(keep);
+}
+
+void Player::SelectStockFont(uint32_t index) {
+    switch (index) {
+    case 10: // OEM_FIXED_FONT
+    case 11: // ANSI_FIXED_FONT
+    case 16: // SYSTEM_FIXED_FONT
+        m_state.font = {};
+        m_state.font.pitchAndFamily = 0x31; // fixed pitch, modern
+        break;
+    case 12:
+    case 13:
+    case 14:
+    case 17: // the variable-pitch system and GUI fonts
+        m_state.font = {};
+        break;
+    default:
+        break;
+    }
+}
+
+void Player::Text(const TextCall& call) {
+    const Affine t = Transform();
+    const Font& font = m_state.font;
+    // Sizes along the baseline scale with the mapped x axis, the height with the mapped y.
+    const double sx = std::hypot(t.a, t.b), sy = std::hypot(t.c, t.d);
+    MetafileTextRun run;
+    run.text = call.text;
+    run.face = font.face;
+    run.height = raster::Tame(font.height * sy);
+    run.width = raster::Tame(std::fabs(font.width * sx));
+    run.weight = std::clamp(font.weight, 0, 1000);
+    run.pitchAndFamily = font.pitchAndFamily;
+    run.italic = font.italic, run.underline = font.underline, run.strikeOut = font.strikeOut;
+    // Escapement is measured on the device; a world transform that turns the page turns the
+    // text with it, while plain flips of an axis (y up in the metric mapping modes) do not.
+    run.escapement = font.escapement / 10.0;
+    if (std::fabs(t.b) > 1e-9 * sx || std::fabs(t.c) > 1e-9 * sy)
+        run.escapement += std::atan2(-t.b, t.a) * 180 / M_PI;
+    const bool updateCp = (m_state.textAlign & kTextAlignUpdateCp) != 0;
+    const PointF ref = t.Apply(updateCp ? m_state.pos : PointF{call.x, call.y});
+    run.x = raster::Tame(ref.x), run.y = raster::Tame(ref.y);
+    run.align = m_state.textAlign;
+    run.colour = m_state.textColour;
+    run.opaque = m_state.opaqueBk;
+    run.background = m_state.bkColour;
+    run.clipped = m_state.clipped;
+    run.clip = {double(m_state.clip.left), double(m_state.clip.top), double(m_state.clip.right),
+                double(m_state.clip.bottom)};
+    double advance = 0;
+    run.dx.reserve(call.dx.size());
+    for (double d : call.dx) {
+        run.dx.push_back(raster::Tame(d * sx));
+        advance += run.dx.back();
+    }
+
+    if (call.hasRect && (call.options & (kEtoOpaque | kEtoClipped))) {
+        const PointF p = Map(call.left, call.top), q = Map(call.right, call.bottom);
+        const MetafileRect box{raster::Tame(std::min(p.x, q.x)), raster::Tame(std::min(p.y, q.y)),
+                               raster::Tame(std::max(p.x, q.x)), raster::Tame(std::max(p.y, q.y))};
+        if (call.options & kEtoClipped) run.clipToRect = true, run.clipRect = box;
+        // The opaque rectangle is a plain fill in the background colour, drawn whether or not
+        // any text can be.
+        if ((call.options & kEtoOpaque) && !m_inPath)
+            FillWith({{{box.left, box.top},
+                       {box.right, box.top},
+                       {box.right, box.bottom},
+                       {box.left, box.bottom}}},
+                     Brush{0, m_state.bkColour});
+    }
+
+    const MetafileTextRenderer renderer = g_textRenderer.load(std::memory_order_acquire);
+    if (renderer && !run.text.empty() && !m_inPath && m_picture.GetBitsPerPixel() == 32) {
+        const double drawn = renderer(m_picture, run);
+        if (run.dx.empty() && std::isfinite(drawn)) advance = drawn;
+    }
+
+    if (updateCp) {
+        // Left-aligned text leaves the position after its end, right-aligned text before its
+        // start; centred text leaves it where it was.
+        const unsigned horizontal = m_state.textAlign & kTextAlignCenter;
+        const double move = horizontal == kTextAlignCenter  ? 0
+                            : horizontal == kTextAlignRight ? -advance
+                                                            : advance;
+        const double angle = run.escapement * M_PI / 180;
+        const double px = move * std::cos(angle), py = -move * std::sin(angle);
+        const double det = t.a * t.d - t.b * t.c;
+        if (std::fabs(det) > 1e-12) {
+            m_state.pos.x = raster::Tame(m_state.pos.x + (t.d * px - t.c * py) / det);
+            m_state.pos.y = raster::Tame(m_state.pos.y + (t.a * py - t.b * px) / det);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -576,12 +762,77 @@ void Player::PlayEmf(const uint8_t* data, size_t size) {
                 case 8:
                     m_state.pen = {5};
                     break;
+                default:
+                    SelectStockFont(index & 0x7FFFFFFF);
+                    break;
                 }
             } else if (index < m_objects.size()) {
                 const Object& o = m_objects[index];
                 if (o.kind == Object::PenObj) m_state.pen = o.pen;
                 if (o.kind == Object::BrushObj) m_state.brush = o.brush;
+                if (o.kind == Object::FontObj) m_state.font = o.font;
             }
+            break;
+        }
+        case 82: // EXTCREATEFONTINDIRECTW: index, then a LOGFONTW
+            if (need(32) && LE32(r) < kMaxObjects) {
+                if (LE32(r) >= m_objects.size()) m_objects.resize(LE32(r) + 1);
+                Font f;
+                f.height = i32(1), f.width = i32(2), f.escapement = i32(3), f.weight = i32(5);
+                f.italic = r[24] != 0, f.underline = r[25] != 0, f.strikeOut = r[26] != 0;
+                f.pitchAndFamily = r[31];
+                f.face = FaceFromUtf16(r + 32, std::min<size_t>(32, (n - 32) / 2));
+                m_objects[LE32(r)] = Object(std::move(f));
+            }
+            break;
+        case 22:
+            if (need(4)) m_state.textAlign = LE32(r);
+            break;
+        case 83:
+        case 84: { // EXTTEXTOUTA, EXTTEXTOUTW
+            // Bounds, graphics mode and two scales, then the text: reference point, count,
+            // string offset, options, rectangle, offset of the advances. Offsets count from
+            // the start of the record.
+            if (!need(68)) break;
+            const uint8_t* record = r - 8;
+            TextCall call;
+            call.x = i32(7), call.y = i32(8);
+            const uint32_t count = LE32(r + 36), offString = LE32(r + 40), offDx = LE32(r + 64);
+            call.options = LE32(r + 44);
+            call.hasRect = true;
+            call.left = i32(12), call.top = i32(13), call.right = i32(14), call.bottom = i32(15);
+            const size_t unit = type == 84 ? 2 : 1;
+            if (offString <= len && count <= (len - offString) / unit) {
+                call.text = type == 84 ? TextFromUtf16(record + offString, count)
+                                       : TextFromAnsi(record + offString, count);
+                // With ETO_PDY each character has an x and a y advance; only x is used.
+                const size_t per = call.options & 0x2000 ? 2 : 1;
+                if (offDx >= 8 && offDx <= len && count <= (len - offDx) / (4 * per)) {
+                    call.dx.resize(count);
+                    for (size_t i = 0; i < count; ++i)
+                        call.dx[i] = S32(record + offDx + 4 * per * i);
+                }
+            }
+            Text(call);
+            break;
+        }
+        case 108: { // SMALLTEXTOUT: x, y, count, options, graphics mode, scales, [rect], text
+            if (!need(28)) break;
+            TextCall call;
+            call.x = i32(0), call.y = i32(1);
+            const uint32_t count = LE32(r + 8);
+            call.options = LE32(r + 12);
+            size_t at = 28;
+            if (!(call.options & 0x100)) { // ETO_NO_RECT leaves the rectangle out
+                if (!need(44)) break;
+                call.hasRect = true;
+                call.left = i32(7), call.top = i32(8), call.right = i32(9), call.bottom = i32(10);
+                at = 44;
+            }
+            const size_t unit = call.options & 0x200 ? 1 : 2; // ETO_SMALL_CHARS: 8-bit text
+            if (count <= (n - at) / unit)
+                call.text = unit == 1 ? TextFromAnsi(r + at, count) : TextFromUtf16(r + at, count);
+            Text(call);
             break;
         }
         case 38: // CREATEPEN: index, style, width (x, y), colour
@@ -766,7 +1017,7 @@ void Player::PlayEmf(const uint8_t* data, size_t size) {
             }
             break;
         default:
-            break; // text, palettes, comments and the rest are not drawn
+            break; // palettes, comments and the rest are not drawn
         }
     }
 }
@@ -921,6 +1172,7 @@ void Player::PlayWmf(const uint8_t* data, size_t size) {
                 const Object& o = m_objects[LE16(r)];
                 if (o.kind == Object::PenObj) m_state.pen = o.pen;
                 if (o.kind == Object::BrushObj) m_state.brush = o.brush;
+                if (o.kind == Object::FontObj) m_state.font = o.font;
             }
             break;
         case 0x01F0:
@@ -959,12 +1211,63 @@ void Player::PlayWmf(const uint8_t* data, size_t size) {
             add(o);
             break;
         }
+        case 0x02FB: // CREATEFONTINDIRECT: height, width, escapement, orientation, weight,
+                     // italic, underline, strike-out, charset, 3 precision bytes, pitch and
+                     // family, then the face name in 8-bit characters
+            if (need(9)) {
+                Font f;
+                f.height = S16(r), f.width = S16(r + 2), f.escapement = S16(r + 4);
+                f.weight = S16(r + 8);
+                f.italic = r[10] != 0, f.underline = r[11] != 0, f.strikeOut = r[12] != 0;
+                f.pitchAndFamily = r[17];
+                f.face = FaceFromAnsi(r + 18, std::min<size_t>(32, n - 18));
+                add(Object(std::move(f)));
+            } else {
+                add({Object::Other});
+            }
+            break;
         case 0x00F7:
         case 0x01F9:
-        case 0x02FB:
-        case 0x06FF: // palette, pattern, font, region
+        case 0x06FF: // palette, pattern, region
             add({Object::Other});
             break;
+        case 0x012E:
+            if (need(1)) m_state.textAlign = LE16(r);
+            break;
+        case 0x0521: { // TEXTOUT: count, string padded to a word, y, x
+            if (!need(1)) break;
+            const size_t count = LE16(r), padded = (count + 1) & ~size_t(1);
+            if (n < 2 + padded + 4) break;
+            TextCall call;
+            call.text = TextFromAnsi(r + 2, count);
+            call.y = S16(r + 2 + padded), call.x = S16(r + 4 + padded);
+            Text(call);
+            break;
+        }
+        case 0x0A32: { // EXTTEXTOUT: y, x, count, options, [rectangle], string, [advances]
+            if (!need(4)) break;
+            TextCall call;
+            call.y = w(0), call.x = w(1);
+            const size_t count = LE16(r + 4);
+            call.options = LE16(r + 6);
+            size_t at = 8;
+            if (call.options & (kEtoOpaque | kEtoClipped)) {
+                if (!need(8)) break;
+                call.hasRect = true;
+                call.left = w(4), call.top = w(5), call.right = w(6), call.bottom = w(7);
+                at = 16;
+            }
+            if (count <= n - at) {
+                call.text = TextFromAnsi(r + at, count);
+                const size_t dxAt = at + ((count + 1) & ~size_t(1));
+                if (dxAt <= n && count <= (n - dxAt) / 2) {
+                    call.dx.resize(count);
+                    for (size_t i = 0; i < count; ++i) call.dx[i] = S16(r + dxAt + 2 * i);
+                }
+            }
+            Text(call);
+            break;
+        }
         case 0x0940: // DIBBITBLT: rop, sy, sx, height, width, dy, dx, DIB
             if (need(8) && n > 16) {
                 const int h = int(w(3)), wd = int(w(4));
@@ -991,7 +1294,7 @@ void Player::PlayWmf(const uint8_t* data, size_t size) {
             }
             break;
         default:
-            break; // text, palettes, regions, escapes and the rest are not drawn
+            break; // palettes, regions, escapes and the rest are not drawn
         }
     }
 }
@@ -1157,6 +1460,14 @@ void DecodeWmf(const uint8_t* data, size_t size, CPicture& picture) {
 }
 
 } // namespace
+
+void SetMetafileTextRenderer(MetafileTextRenderer renderer) {
+    g_textRenderer.store(renderer, std::memory_order_release);
+}
+
+MetafileTextRenderer GetMetafileTextRenderer() {
+    return g_textRenderer.load(std::memory_order_acquire);
+}
 
 void CMetafileDecoder::MakePicture(CDataSource& source, CPicture& picture, int wantedBpp) {
     size_t size = 0;

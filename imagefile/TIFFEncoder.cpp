@@ -101,21 +101,31 @@ void CTIFFEncoder::DoEncode(CFileSink& sink, const CPicture& picture) {
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB));
     }
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+    uint32_t rowsPerStrip = 0;
+    TIFFGetField(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, uint32_t(height));
 
+    // Uncompressed strips are handed over whole, made straight from the picture's rows: the
+    // library would otherwise copy every row once more into a strip of its own.
+    const size_t rowBytes = bpp == 32 ? size_t(width) * 3 : (size_t(width) * size_t(bpp) + 7) / 8;
+    std::vector<uint8_t> strip(rowBytes * rowsPerStrip);
     uint8_t* const* lines = picture.GetLineArray();
-    std::vector<uint8_t> rgb(bpp == 32 ? size_t(width) * 3 : 0);
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = lines[y];
-        if (bpp == 32) {
-            const uint8_t* in = lines[y];
-            for (int x = 0; x < width; ++x, in += 4) {
-                rgb[size_t(3 * x)] = in[2];
-                rgb[size_t(3 * x + 1)] = in[1];
-                rgb[size_t(3 * x + 2)] = in[0];
+    for (uint32_t first = 0, index = 0; first < uint32_t(height); first += rowsPerStrip, ++index) {
+        const uint32_t rows = std::min(rowsPerStrip, uint32_t(height) - first);
+        for (uint32_t r = 0; r < rows; ++r) {
+            const uint8_t* in = lines[first + r];
+            uint8_t* out = strip.data() + r * rowBytes;
+            if (bpp == 32) {
+                for (int x = 0; x < width; ++x, in += 4, out += 3) {
+                    out[0] = in[2];
+                    out[1] = in[1];
+                    out[2] = in[0];
+                }
+            } else {
+                std::memcpy(out, in, rowBytes);
             }
-            row = rgb.data();
         }
-        if (TIFFWriteScanline(tif, row, uint32_t(y), 0) < 0) fail();
+        if (TIFFWriteRawStrip(tif, index, strip.data(), tmsize_t(rows * rowBytes)) < 0) fail();
     }
     if (!TIFFWriteDirectory(tif)) fail();
     // Closing flushes the last of it into the sink.

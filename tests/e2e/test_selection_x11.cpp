@@ -24,7 +24,9 @@ constexpr unsigned MOVE = TRACK_MOUSEMOVE, LDOWN = TRACK_LBUTTONDOWN, LUP = TRAC
 // Everything happens above the panel, whose clock may change at any time.
 constexpr int kCompareRows = 680;
 
-uint32_t RgbAt(const CPicture& p, int x, int y) { return PixelAt(p, x, y) & 0xFFFFFF; }
+uint32_t RgbAt(const CPicture& p, int x, int y) {
+    return PixelAt(p, x, y) & 0xFFFFFF;
+}
 
 class SelectionX11 : public ::testing::Test {
 protected:
@@ -65,6 +67,18 @@ protected:
         XSync(d, False);
         ShapeMask all(0, DisplayWidth(d, 0), kCompareRows);
         CScreenGrabber(d).Grab({0, 0, DisplayWidth(d, 0), kCompareRows}, all, 0, p);
+    }
+    // A screenshot once the screen has settled: a window manager decorates and places a new
+    // frame after it has taken the client, so the first picture may catch it half drawn.
+    void SettledScreenshot(CDibSectionPicture& p) {
+        CDibSectionPicture next;
+        Screenshot(p);
+        ASSERT_TRUE(WaitFor([&] {
+            Screenshot(next);
+            if (Difference(p, next).empty()) return true;
+            p.CopyWithDepth(next, 0);
+            return false;
+        })) << "the screen never settled";
     }
     // Empty when both are the same, else where they first differ.
     static std::string Difference(const CPicture& a, const CPicture& b) {
@@ -259,7 +273,7 @@ TEST_F(SelectionX11, PicksTheChildWindowOrTheWholeFrame) {
     // Through the selection: the highlight stays on the button over the frame, the finish
     // inverts it back.
     CDibSectionPicture before, after;
-    Screenshot(before);
+    SettledScreenshot(before);
     selection->Start(TM_CONTROL);
     Send(MOVE, bx, by);
     EXPECT_EQ(LivePixel(bx, by), ~RgbAt(before, bx, by) & 0xFFFFFF);

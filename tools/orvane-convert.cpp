@@ -15,7 +15,22 @@
 #include "imagefile/PictureEncoder.h"
 #include "tools/ConvertOperations.h"
 
+#ifdef ORVANE_CONVERT_DRAWS_TEXT
+#include <QGuiApplication>
+#include <memory>
+
+#include "imagefile/MetafileTextQt.h"
+#endif
+
 namespace {
+
+#ifdef ORVANE_CONVERT_DRAWS_TEXT
+bool IsMetafileName(const std::string& path) {
+    const auto type = ImageDecoder::Recognize(path, nullptr, 0, 0);
+    return type == ImageDecoder::FileType::WindowsMetafile ||
+           type == ImageDecoder::FileType::EnhancedMetafile;
+}
+#endif
 
 struct Options {
     int wantedBpp = 0;
@@ -72,6 +87,18 @@ int main(int argc, char** argv) {
     if (!ParseArguments(parsed.rest, options)) return Usage();
     if (options.info && !parsed.operations.empty()) return Usage("--info takes no operations");
 
+#ifdef ORVANE_CONVERT_DRAWS_TEXT
+    // Text in metafiles is drawn with the desktop's fonts, which need an application object;
+    // it never shows a window, so it needs no display either.
+    std::unique_ptr<QGuiApplication> fonts;
+    if (IsMetafileName(options.files[0])) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The toolkit's notes about the environment are no business of a converter's output.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        fonts = std::make_unique<QGuiApplication>(argc, argv);
+        InstallMetafileTextRenderer();
+    }
+#endif
     try {
         CDibSectionPicture picture;
         ImageDecoder decoder;

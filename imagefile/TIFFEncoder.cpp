@@ -55,6 +55,26 @@ int NoMap(thandle_t, void**, toff_t*) {
 }
 void NoUnmap(thandle_t, void*, toff_t) {}
 
+using Bytes16 = uint8_t __attribute__((vector_size(16)));
+
+// B, G, R, X pixels to R, G, B samples, four pixels to a shuffle.
+[[gnu::target_clones("avx2", "default")]] void BgrxToRgb(const uint8_t* in, uint8_t* out,
+                                                         int width) {
+    int x = 0;
+    for (; x + 4 <= width; x += 4, in += 16, out += 12) {
+        Bytes16 v;
+        std::memcpy(&v, in, 16);
+        const Bytes16 rgb =
+            __builtin_shuffle(v, Bytes16{2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, 15, 15, 15, 15});
+        std::memcpy(out, &rgb, 12);
+    }
+    for (; x < width; ++x, in += 4, out += 3) {
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = in[0];
+    }
+}
+
 } // namespace
 
 void CTIFFEncoder::DoEncode(CFileSink& sink, const CPicture& picture) {
@@ -116,11 +136,7 @@ void CTIFFEncoder::DoEncode(CFileSink& sink, const CPicture& picture) {
             const uint8_t* in = lines[first + r];
             uint8_t* out = strip.data() + r * rowBytes;
             if (bpp == 32) {
-                for (int x = 0; x < width; ++x, in += 4, out += 3) {
-                    out[0] = in[2];
-                    out[1] = in[1];
-                    out[2] = in[0];
-                }
+                BgrxToRgb(in, out, width);
             } else {
                 std::memcpy(out, in, rowBytes);
             }

@@ -65,7 +65,7 @@ using Bytes16 = uint8_t __attribute__((vector_size(16)));
         Bytes16 v;
         std::memcpy(&v, in, 16);
         const Bytes16 rgb =
-            __builtin_shuffle(v, Bytes16{2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, 15, 15, 15, 15});
+            __builtin_shufflevector(v, v, 2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, 15, 15, 15, 15);
         std::memcpy(out, &rgb, 12);
     }
     for (; x < width; ++x, in += 4, out += 3) {

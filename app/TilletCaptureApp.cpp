@@ -12,11 +12,11 @@
 
 #include "app/AppServices.h"
 #include "app/DocManagerEx.h"
-#include "hook/TilletHook.h"
 #include "app/InstanceChecker.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/NewImageDlg.h"
 #include "framework/MessageBox.h"
+#include "hook/TilletHook.h"
 #include "imagefile/TextException.h"
 #include "shell/MainFrame.h"
 #include "view/ImageView.h"

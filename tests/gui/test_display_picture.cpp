@@ -129,8 +129,8 @@ TEST(DisplayPicture, ClipboardRoundTripOffersPngAndBmp) {
     grey.Create(3, 3, 8, false);
     grey.GetLineArray()[0][1] = 200;
     grey.CopyToClipboard();
-    const QImage greyPng = QImage::fromData(
-        QGuiApplication::clipboard()->mimeData()->data("image/png"), "PNG");
+    const QImage greyPng =
+        QImage::fromData(QGuiApplication::clipboard()->mimeData()->data("image/png"), "PNG");
     EXPECT_EQ(greyPng.pixel(1, 0), qRgb(200, 200, 200));
     EXPECT_EQ(greyPng.pixel(1, 1), qRgb(0, 0, 0));
     ASSERT_TRUE(q.CreateFromClipboard(CF_DIB));

@@ -116,7 +116,8 @@ TEST(ImageRecognition, NameTestComesFirstAndLooksAnywhereInThePath) {
     const CTextException e =
         Raised([&] { ImageDecoder().MakePictureFromFile(dir.File("picture.emf.bmp"), picture); });
     EXPECT_EQ(e.GetCode(), 6);
-    EXPECT_EQ(e.GetText(), "Decoder error: Windows Metafile functions failed to load this image.\n");
+    EXPECT_EQ(e.GetText(),
+              "Decoder error: Windows Metafile functions failed to load this image.\n");
 }
 
 TEST(ImageRecognition, OrderOfTheSignatureTests) {

@@ -38,7 +38,14 @@ struct KeptBlock {
     std::mutex lock;
     void* block = nullptr;
     size_t size = 0; // the mapped size
-} g_kept;
+};
+
+// Never destroyed: pictures living in static storage elsewhere may be freed after this file's
+// statics are gone.
+KeptBlock& Kept() {
+    static KeptBlock* kept = new KeptBlock;
+    return *kept;
+}
 
 void* Map(size_t size) {
     // One large page more than needed, so that the block can start on a large-page boundary.
@@ -56,26 +63,28 @@ void* Map(size_t size) {
 }
 
 void* TakeKept(size_t size) {
-    std::lock_guard<std::mutex> guard(g_kept.lock);
-    if (!g_kept.block || g_kept.size != size) return nullptr;
-    void* block = g_kept.block;
-    g_kept.block = nullptr;
-    g_kept.size = 0;
+    KeptBlock& kept = Kept();
+    std::lock_guard<std::mutex> guard(kept.lock);
+    if (!kept.block || kept.size != size) return nullptr;
+    void* block = kept.block;
+    kept.block = nullptr;
+    kept.size = 0;
     return block;
 }
 
 // Keeps the block, or gives it back to the system when one is kept already.
 void Keep(void* block, size_t size) {
     if (size <= kMaxKept) {
-        std::lock_guard<std::mutex> guard(g_kept.lock);
-        if (!g_kept.block) {
-            g_kept.block = block;
-            g_kept.size = size;
+        KeptBlock& kept = Kept();
+        std::lock_guard<std::mutex> guard(kept.lock);
+        if (!kept.block) {
+            kept.block = block;
+            kept.size = size;
             return;
         }
         // The newest size is the likeliest next one.
-        std::swap(block, g_kept.block);
-        std::swap(size, g_kept.size);
+        std::swap(block, kept.block);
+        std::swap(size, kept.size);
     }
     munmap(block, size);
 }
@@ -106,8 +115,9 @@ void FreePixelBlock(void* block, size_t bytes) {
 void ReservePixelBlock(size_t bytes) {
     if (!Mapped(bytes)) return;
     {
-        std::lock_guard<std::mutex> guard(g_kept.lock);
-        if (g_kept.block && g_kept.size == MappedSize(bytes)) return;
+        KeptBlock& kept = Kept();
+        std::lock_guard<std::mutex> guard(kept.lock);
+        if (kept.block && kept.size == MappedSize(bytes)) return;
     }
     bool zeroed = false;
     void* block = AllocPixelBlock(bytes, &zeroed);

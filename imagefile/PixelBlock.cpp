@@ -1,9 +1,11 @@
 #include "imagefile/PixelBlock.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include <sys/mman.h>
 
@@ -34,16 +36,24 @@ size_t MappedSize(size_t bytes) {
     return (bytes + kLargePage - 1) & ~(kLargePage - 1);
 }
 
-struct KeptBlock {
+// Up to two freed blocks: a capture needs one for its picture and one for the clipboard's copy.
+struct KeptBlocks {
+    static constexpr int kSlots = 2;
     std::mutex lock;
-    void* block = nullptr;
-    size_t size = 0; // the mapped size
+    void* block[kSlots] = {};
+    size_t size[kSlots] = {}; // mapped sizes
+
+    int CountOf(size_t mapped) const {
+        int n = 0;
+        for (int i = 0; i < kSlots; ++i) n += block[i] && size[i] == mapped;
+        return n;
+    }
 };
 
 // Never destroyed: pictures living in static storage elsewhere may be freed after this file's
 // statics are gone.
-KeptBlock& Kept() {
-    static KeptBlock* kept = new KeptBlock;
+KeptBlocks& Kept() {
+    static KeptBlocks* kept = new KeptBlocks;
     return *kept;
 }
 
@@ -63,28 +73,39 @@ void* Map(size_t size) {
 }
 
 void* TakeKept(size_t size) {
-    KeptBlock& kept = Kept();
+    KeptBlocks& kept = Kept();
     std::lock_guard<std::mutex> guard(kept.lock);
-    if (!kept.block || kept.size != size) return nullptr;
-    void* block = kept.block;
-    kept.block = nullptr;
-    kept.size = 0;
-    return block;
+    for (int i = 0; i < KeptBlocks::kSlots; ++i) {
+        if (kept.block[i] && kept.size[i] == size) {
+            void* block = kept.block[i];
+            kept.block[i] = nullptr;
+            kept.size[i] = 0;
+            return block;
+        }
+    }
+    return nullptr;
 }
 
-// Keeps the block, or gives it back to the system when one is kept already.
+// Keeps the block in a free slot. When both are taken, a block of a new size replaces the
+// older one (the newest size is the likeliest next one); what is not kept goes back to the
+// system.
 void Keep(void* block, size_t size) {
     if (size <= kMaxKept) {
-        KeptBlock& kept = Kept();
+        KeptBlocks& kept = Kept();
         std::lock_guard<std::mutex> guard(kept.lock);
-        if (!kept.block) {
-            kept.block = block;
-            kept.size = size;
-            return;
+        for (int i = 0; i < KeptBlocks::kSlots; ++i) {
+            if (!kept.block[i]) {
+                kept.block[i] = block;
+                kept.size[i] = size;
+                return;
+            }
         }
-        // The newest size is the likeliest next one.
-        std::swap(block, kept.block);
-        std::swap(size, kept.size);
+        if (kept.CountOf(size) == 0) {
+            std::swap(block, kept.block[0]);
+            std::swap(size, kept.size[0]);
+            std::swap(kept.block[0], kept.block[1]);
+            std::swap(kept.size[0], kept.size[1]);
+        }
     }
     munmap(block, size);
 }
@@ -112,17 +133,23 @@ void FreePixelBlock(void* block, size_t bytes) {
     Keep(block, MappedSize(bytes));
 }
 
-void ReservePixelBlock(size_t bytes) {
+void ReservePixelBlock(size_t bytes, int count) {
     if (!Mapped(bytes)) return;
+    const size_t mapped = MappedSize(bytes);
+    count = std::min(count, KeptBlocks::kSlots);
+    int have;
     {
-        KeptBlock& kept = Kept();
+        KeptBlocks& kept = Kept();
         std::lock_guard<std::mutex> guard(kept.lock);
-        if (kept.block && kept.size == MappedSize(bytes)) return;
+        have = kept.CountOf(mapped);
     }
-    bool zeroed = false;
-    void* block = AllocPixelBlock(bytes, &zeroed);
-    if (!block) return;
-    // Writing makes the kernel supply the pages now rather than during a capture.
-    std::memset(block, 0, MappedSize(bytes));
-    FreePixelBlock(block, bytes);
+    std::vector<void*> made;
+    for (; have < count; ++have) {
+        void* block = Map(mapped);
+        if (!block) break;
+        // Writing makes the kernel supply the pages now rather than during a capture.
+        std::memset(block, 0, mapped);
+        made.push_back(block);
+    }
+    for (void* block : made) Keep(block, mapped);
 }

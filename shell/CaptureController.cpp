@@ -409,10 +409,13 @@ void CMainFrame::Mark(const char* what) {
                  double(m_captureClock.nsecsElapsed()) / 1e6 - double(m_settledMs));
 }
 
-void CMainFrame::ReserveCaptureMemory() {
+void CMainFrame::ReserveCaptureMemory(bool first) {
     if (!m_canvas) return;
     const ScreenRect desktop = m_canvas->DesktopRect();
-    ReservePixelBlock(size_t(desktop.Width()) * size_t(desktop.Height()) * 4);
+    const size_t bytes = size_t(desktop.Width()) * size_t(desktop.Height()) * 4;
+    // The first capture needs a block for its picture and one for the clipboard's copy; later
+    // ones reuse the copy they replace.
+    ReservePixelBlock(bytes, first ? 2 : 1);
 }
 
 void CMainFrame::CaptureDelivered() {

@@ -113,7 +113,7 @@ bool CMainFrame::Create() {
         // The first grab should not pay for setting up shared memory: do it now.
         m_canvas->PrepareGrab(m_canvas->DesktopRect());
         // Nor for the memory its picture takes.
-        ReserveCaptureMemory();
+        ReserveCaptureMemory(true);
         m_tracker.PrepareTip(*m_canvas,
                              "<Orvane Screen> => Left click on the mouse to start the capture",
                              "Size <%1,%2> => Right click to toggle between stretch and move");

@@ -63,7 +63,7 @@ public:
     // The action's menu text without its mnemonic; false when no action has that index.
     bool CaptureActionText(int index, std::string& text) const;
     // Faults in the memory of a desktop-sized capture ahead of time.
-    void ReserveCaptureMemory();
+    void ReserveCaptureMemory(bool first = false);
     // Called when a capture's deliveries are done, for the timing report.
     void CaptureDelivered();
     // A step of the capture's timing report (only when it is asked for).

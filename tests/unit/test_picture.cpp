@@ -132,6 +132,16 @@ TEST(Picture, AKeptBlockIsClearedForItsNextPicture) {
             for (int x : {0, 960, 1919}) ASSERT_EQ(PixelAt(p, x, y), 0u) << round;
         std::memset(p.GetBits(), 0xFF, size_t(1920) * 1080 * 4);
     }
+    // Two kept at once, both handed out whole; a third picture maps a fresh block.
+    ReservePixelBlock(size_t(1920) * 1080 * 4, 2);
+    CDibSectionPicture a, b, c;
+    for (CDibSectionPicture* p : {&a, &b, &c}) {
+        p->Create(1920, 1080, 32, false);
+        ASSERT_EQ(PixelAt(*p, 1919, 1079), 0u);
+        std::memset(p->GetBits(), 0x11, size_t(1920) * 1080 * 4);
+    }
+    EXPECT_NE(a.GetBits(), b.GetBits());
+    EXPECT_NE(b.GetBits(), c.GetBits());
 }
 
 TEST(Picture, RefusesHostileSizesWithOutOfMemory) {

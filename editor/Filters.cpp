@@ -402,34 +402,37 @@ void RotateFilter::Apply(const CPicture& source, CPicture& destination) {
     Report(1.0);
 }
 
+void ImageFilter::MakeRows32(const CPicture& src, CPicture& destination, double start, double span,
+                             const std::function<void(int)>& row) const {
+    const int W = src.GetWidth(), H = src.GetHeight();
+    Report(start);
+    destination.CreateForOverwrite(W, H, 32, src.HasAlpha());
+    ForRows(H, W, row, [&](int y) { ReportStep(start, span, y, H); });
+    Report(1.0);
+}
+
 void BrightnessFilter::Apply(const CPicture& source, CPicture& destination) {
     if (&source == &destination) return ApplyInPlace(destination);
     const CPicture& src = As32Bit(source, ScratchPicture(1));
-    const int W = src.GetWidth(), H = src.GetHeight();
+    const int W = src.GetWidth();
     const double offset = m_lightness * 2.55;
     uint8_t lut[256];
     for (int v = 0; v < 256; ++v) lut[v] = ClampToByte(v + offset);
-    Report(0.01);
-    destination.CreateForOverwrite(W, H, 32, src.HasAlpha());
-    ForRows(
-        H, W, [&](int y) { MapRow(src.GetLineArray()[y], destination.GetLineArray()[y], W, lut); },
-        [&](int y) { ReportStep(0.01, 0.99, y, H); });
-    Report(1.0);
+    MakeRows32(src, destination, 0.01, 0.99, [&](int y) {
+        MapRow(src.GetLineArray()[y], destination.GetLineArray()[y], W, lut);
+    });
 }
 
 void ContrastFilter::Apply(const CPicture& source, CPicture& destination) {
     if (&source == &destination) return ApplyInPlace(destination);
     const CPicture& src = As32Bit(source, ScratchPicture(1));
-    const int W = src.GetWidth(), H = src.GetHeight();
+    const int W = src.GetWidth();
     const double base = (m_pivot - 125) * m_contrast + 125;
     uint8_t lut[256];
     for (int v = 0; v < 256; ++v) lut[v] = ClampToByte(v * m_contrast + base);
-    Report(0.01);
-    destination.CreateForOverwrite(W, H, 32, src.HasAlpha());
-    ForRows(
-        H, W, [&](int y) { MapRow(src.GetLineArray()[y], destination.GetLineArray()[y], W, lut); },
-        [&](int y) { ReportStep(0.01, 0.99, y, H); });
-    Report(1.0);
+    MakeRows32(src, destination, 0.01, 0.99, [&](int y) {
+        MapRow(src.GetLineArray()[y], destination.GetLineArray()[y], W, lut);
+    });
 }
 
 namespace {
@@ -537,38 +540,26 @@ void GrayscaleFilter::Apply(const CPicture& source, CPicture& destination) {
 void InvertFilter::Apply(const CPicture& source, CPicture& destination) {
     if (&source == &destination) return ApplyInPlace(destination);
     const CPicture& src = As32Bit(source, ScratchPicture(1));
-    const int W = src.GetWidth(), H = src.GetHeight();
-    Report(0.05);
-    destination.CreateForOverwrite(W, H, 32, src.HasAlpha());
-    ForRows(
-        H, W, [&](int y) { InvertRow(Row32(src, y), Row32(destination, y), W); },
-        [&](int y) { ReportStep(0.05, 0.95, y, H); });
-    Report(1.0);
+    const int W = src.GetWidth();
+    MakeRows32(src, destination, 0.05, 0.95,
+               [&](int y) { InvertRow(Row32(src, y), Row32(destination, y), W); });
 }
 
 void FlipHorizontalFilter::Apply(const CPicture& source, CPicture& destination) {
     if (&source == &destination) return ApplyInPlace(destination);
     const CPicture& src = As32Bit(source, ScratchPicture(1));
-    const int W = src.GetWidth(), H = src.GetHeight();
-    Report(0.04);
-    destination.CreateForOverwrite(W, H, 32, src.HasAlpha());
-    ForRows(
-        H, W, [&](int y) { ReverseRow(Row32(src, y), Row32(destination, y), W); },
-        [&](int y) { ReportStep(0.04, 0.96, y, H); });
-    Report(1.0);
+    const int W = src.GetWidth();
+    MakeRows32(src, destination, 0.04, 0.96,
+               [&](int y) { ReverseRow(Row32(src, y), Row32(destination, y), W); });
 }
 
 void FlipVerticalFilter::Apply(const CPicture& source, CPicture& destination) {
     if (&source == &destination) return ApplyInPlace(destination);
     const CPicture& src = As32Bit(source, ScratchPicture(1));
     const int W = src.GetWidth(), H = src.GetHeight();
-    Report(0.05);
-    destination.CreateForOverwrite(W, H, 32, src.HasAlpha());
-    ForRows(
-        H, W,
-        [&](int y) { std::memcpy(Row32(destination, H - 1 - y), Row32(src, y), size_t(W) * 4); },
-        [&](int y) { ReportStep(0.05, 0.95, y, H); });
-    Report(1.0);
+    MakeRows32(src, destination, 0.05, 0.95, [&](int y) {
+        std::memcpy(Row32(destination, H - 1 - y), Row32(src, y), size_t(W) * 4);
+    });
 }
 
 namespace {

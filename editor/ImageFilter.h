@@ -2,6 +2,7 @@
 
 #include "imagefile/Picture.h"
 #include "imagefile/ProgressSink.h"
+#include <functional>
 
 // A rectangle in picture coordinates; right and bottom are exclusive.
 struct CRect {
@@ -42,6 +43,11 @@ protected:
     void ReportStep(double start, double span, int step, int steps) const {
         if (m_progress && steps > 0) m_progress->OnProgress(start + span * step / steps);
     }
+    // The course of the filters that make each row of a 32-bit picture from the same row of
+    // another: progress `start`, a destination of src's size and alpha, row(y) for every row
+    // (on more than one thread when it pays) with progress from start over span, then 1.0.
+    void MakeRows32(const CPicture& src, CPicture& destination, double start, double span,
+                    const std::function<void(int)>& row) const;
 
 private:
     ProgressSink* m_progress;

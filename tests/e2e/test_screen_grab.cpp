@@ -30,21 +30,8 @@ protected:
 
     // An override-redirect window of one colour, placed exactly where asked.
     Window Patch(int x, int y, int w, int h, unsigned long rgb, const char* type = nullptr) {
-        XSetWindowAttributes a{};
-        a.override_redirect = True;
-        a.background_pixel = rgb;
-        Window win = XCreateWindow(d, DefaultRootWindow(d), x, y, unsigned(w), unsigned(h), 0,
-                                   CopyFromParent, InputOutput, CopyFromParent,
-                                   CWOverrideRedirect | CWBackPixel, &a);
-        if (type) {
-            Atom t = XInternAtom(d, type, False);
-            XChangeProperty(d, win, XInternAtom(d, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
-                            PropModeReplace, reinterpret_cast<unsigned char*>(&t), 1);
-        }
-        XMapRaised(d, win);
-        XSync(d, False);
-        windows.push_back(win);
-        return win;
+        windows.push_back(MakePatch(d, x, y, w, h, rgb, type));
+        return windows.back();
     }
 
     uint32_t ScreenPixel(int x, int y) {

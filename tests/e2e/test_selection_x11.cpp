@@ -51,16 +51,8 @@ protected:
     }
 
     Window Patch(int x, int y, int w, int h, unsigned long rgb) {
-        XSetWindowAttributes a{};
-        a.override_redirect = True;
-        a.background_pixel = rgb;
-        Window win = XCreateWindow(d, DefaultRootWindow(d), x, y, unsigned(w), unsigned(h), 0,
-                                   CopyFromParent, InputOutput, CopyFromParent,
-                                   CWOverrideRedirect | CWBackPixel, &a);
-        XMapRaised(d, win);
-        XSync(d, False);
-        windows.push_back(win);
-        return win;
+        windows.push_back(MakePatch(d, x, y, w, h, rgb));
+        return windows.back();
     }
 
     void Screenshot(CDibSectionPicture& p) {

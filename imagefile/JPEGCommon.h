@@ -12,6 +12,8 @@
 
 #include <jpeglib.h>
 
+#include "imagefile/Bands.h"
+
 // The library reports a fatal error by calling error_exit, which must not return; ours
 // keeps the message and jumps back to the decoder's or encoder's setjmp. Warnings are
 // dropped: a damaged but readable stream still gives its picture.
@@ -40,32 +42,6 @@ inline jpeg_error_mgr* InitJpegErrorManager(JpegErrorManager* err) {
 // Colour conversion and the DCTs are done by us on every core, around the library's
 // sequential entropy coding. The threads never call the library, and the library is never
 // called while they run, so an error can never jump over a running thread.
-
-// Runs work(band, worker) for bands 0 .. bands-1 on up to hardware_concurrency threads, the
-// calling thread among them; worker numbers the thread (0 = caller). Bands are taken in order
-// as threads come free, since on a shared machine one core may be much slower than another.
-// work must not throw. A helper that cannot be started leaves its share to the others.
-template <class Work> void RunJpegBands(int bands, int threads, Work work) {
-    std::atomic<int> next{0};
-    auto worker = [&](int index) {
-        for (int b = next++; b < bands; b = next++) work(b, index);
-    };
-    std::vector<std::thread> helpers;
-    helpers.reserve(size_t(std::max(0, threads - 1)));
-    for (int t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back(worker, t);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    worker(0);
-    for (auto& h : helpers) h.join();
-}
-
-inline int JpegThreadCount(int bands) {
-    return std::max(1, std::min(bands, int(std::thread::hardware_concurrency())));
-}
 
 // Four floats, one SSE register on x86 and a NEON register elsewhere; eight-point DCTs run on
 // four rows or columns at once.

@@ -400,7 +400,7 @@ void CJPEGEncoder::DoEncode(CFileSink& sink, const CPicture& source) {
         const CoefficientMaker maker(*picture, planes);
         constexpr int kRowsPerBand = 4;
         const int bands = (maker.McuRows() + kRowsPerBand - 1) / kRowsPerBand;
-        const int threads = JpegThreadCount(bands);
+        const int threads = BandThreadCount(bands);
         std::vector<McuRowScratch> scratch;
         try {
             scratch.resize(size_t(threads));
@@ -408,7 +408,7 @@ void CJPEGEncoder::DoEncode(CFileSink& sink, const CPicture& source) {
         } catch (const std::bad_alloc&) {
             RaiseImageError(CTextException::OutOfMemory, "Out of memory.");
         }
-        RunJpegBands(bands, threads, [&](int band, int worker) {
+        RunBands(bands, threads, [&](int band, int worker) {
             const int end = std::min(maker.McuRows(), (band + 1) * kRowsPerBand);
             for (int row = band * kRowsPerBand; row < end; ++row)
                 maker.MakeRow(row, scratch[size_t(worker)]);

@@ -10,6 +10,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include "imagefile/Bands.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureEncoder.h"
 
@@ -143,8 +144,8 @@ public:
         m_adler.resize(size_t(bands));
         m_ok.assign(size_t(bands), 0);
 
-        RunBands(bands, [this](int b) { FilterBand(b); });
-        RunBands(bands, [this](int b) { DeflateBand(b); });
+        RunBands(bands, BandThreadCount(bands), [this](int b, int) { FilterBand(b); });
+        RunBands(bands, BandThreadCount(bands), [this](int b, int) { DeflateBand(b); });
 
         m_stream.clear();
         m_stream.push_back(0x78);
@@ -166,17 +167,6 @@ private:
     static constexpr size_t kBandBytes = 1 << 20;
     static constexpr size_t kMaxBands = 4;
     static constexpr size_t kWindow = 32768;
-
-    template <class Work> static void RunBands(int bands, Work work) {
-        const int threads = std::min(bands, std::max(1, int(std::thread::hardware_concurrency())));
-        std::vector<std::thread> helpers;
-        auto worker = [&](int first) {
-            for (int b = first; b < bands; b += threads) work(b);
-        };
-        for (int t = 1; t < threads; ++t) helpers.emplace_back(worker, t);
-        worker(0);
-        for (auto& h : helpers) h.join();
-    }
 
     void FilterBand(int b) {
         const size_t n = m_format.rowBytes, stride = n + 1;

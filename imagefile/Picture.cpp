@@ -383,41 +383,35 @@ void CPicture::CreateFromDIB(const uint8_t* dib, size_t size) {
     }
 }
 
-std::vector<uint8_t> CPicture::GetDibCopy() const {
+std::vector<uint8_t> CPicture::DibAfter(size_t before) const {
     const size_t head = HeaderAndPaletteSize(m_bpp);
     const size_t pixels = size_t(GetBytesPerLine()) * size_t(m_height);
     std::vector<uint8_t> out;
     try {
-        out.resize(head + pixels);
+        out.resize(before + head + pixels);
     } catch (const std::bad_alloc&) {
         throw CTextException(CTextException::OutOfMemory, "Can't allocate global memory block.");
     }
-    std::memcpy(out.data(), m_header, 40);
-    if (m_bpp <= 8) std::memcpy(out.data() + 40, m_palette, head - 40);
-    std::memcpy(out.data() + head, m_bits, pixels);
+    uint8_t* dib = out.data() + before;
+    std::memcpy(dib, m_header, 40);
+    if (m_bpp <= 8) std::memcpy(dib + 40, m_palette, head - 40);
+    std::memcpy(dib + head, m_bits, pixels);
     return out;
 }
 
+std::vector<uint8_t> CPicture::GetDibCopy() const {
+    return DibAfter(0);
+}
+
 std::vector<uint8_t> CPicture::GetBmpFile() const {
-    const size_t head = HeaderAndPaletteSize(m_bpp);
-    const size_t pixels = size_t(GetBytesPerLine()) * size_t(m_height);
-    const uint32_t offBits = uint32_t(14 + head);
-    const uint32_t fileSize = uint32_t(14 + head + pixels);
-    std::vector<uint8_t> out;
-    try {
-        out.resize(fileSize);
-    } catch (const std::bad_alloc&) {
-        throw CTextException(CTextException::OutOfMemory, "Can't allocate global memory block.");
-    }
-    uint8_t* p = out.data();
-    p[0] = 'B', p[1] = 'M';
+    std::vector<uint8_t> out = DibAfter(14);
+    const uint32_t fileSize = uint32_t(out.size());
+    const uint32_t offBits = uint32_t(14 + HeaderAndPaletteSize(m_bpp));
+    out[0] = 'B', out[1] = 'M';
     for (int i = 0; i < 4; ++i) {
-        p[2 + i] = uint8_t(fileSize >> (8 * i));
-        p[10 + i] = uint8_t(offBits >> (8 * i));
+        out[size_t(2 + i)] = uint8_t(fileSize >> (8 * i));
+        out[size_t(10 + i)] = uint8_t(offBits >> (8 * i));
     }
-    std::memcpy(p + 14, m_header, 40);
-    if (m_bpp <= 8) std::memcpy(p + 54, m_palette, head - 40);
-    std::memcpy(p + 14 + head, m_bits, pixels);
     return out;
 }
 

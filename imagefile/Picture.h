@@ -116,6 +116,8 @@ protected:
     virtual void FreeContents() = 0;
     void InitLineArray();
     void CreateImpl(int width, int height, uint16_t bpp, bool alpha, bool zero);
+    // The packed DIB behind `before` zeroed bytes, in one block.
+    std::vector<uint8_t> DibAfter(size_t before) const;
     void ResetFields();
 
     int m_width = 0;

@@ -4,7 +4,7 @@
 #include <QString>
 #include <memory>
 
-#include "app/RegProfile.h"
+#include "platform/RegProfile.h"
 #include "framework/CmdTarget.h"
 #include "framework/DocView.h"
 #include "framework/RecentFileList.h"

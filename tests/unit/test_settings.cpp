@@ -2,7 +2,7 @@
 
 #include "RegistryFixture.h"
 #include "app/AppServices.h"
-#include "app/AppSettings.h"
+#include "platform/AppSettings.h"
 #include "framework/RecentFileList.h"
 
 namespace {

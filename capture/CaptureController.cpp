@@ -66,7 +66,7 @@ unsigned CaptureCursorGlyph(int resource) {
 CCaptureController::CCaptureController(CaptureHost& host) : m_host(host) {}
 
 CCaptureController::~CCaptureController() {
-    if (SelectionRunning()) ORV_UnHookMouse();
+    EndSelection();
 }
 
 bool CCaptureController::Open() {
@@ -168,6 +168,7 @@ void CCaptureController::OnCaptureActiveClient() {
 
 void CCaptureController::CaptureActiveWindow(bool clientArea) {
     const int index = clientArea ? 1 : 0;
+    EndSelection();
     if (m_bTrayMenuCapture) {
         // The active window would be the notification area itself.
         m_host.ShowMessage(kMessage138.arg(QString::fromStdString(HotkeyDisplayText(index))),
@@ -195,6 +196,7 @@ void CCaptureController::CaptureActiveWindow(bool clientArea) {
 }
 
 void CCaptureController::OnCaptureDesktop() {
+    EndSelection();
     if (!CanCapture()) return;
     HideAndSettle(300);
     Mark("settled");
@@ -207,6 +209,7 @@ void CCaptureController::OnCaptureDesktop() {
 }
 
 void CCaptureController::OnCaptureMenu() {
+    EndSelection();
     if (!m_bMenuByHotkey) {
         // Opening our own menu would close the one to capture: only the hotkey can do it.
         m_host.ShowMessage(
@@ -254,17 +257,36 @@ void CCaptureController::StartSelection(int index, Handler handler) {
     const CaptureAction& action = CaptureActionTable[index];
     // A selection already running keeps its mouse grab and switches to the new mode.
     const bool running = m_selection->IsRunning();
+    const bool wasVisible = !running && m_host.MainWindowVisible();
     HideAndSettle(index == 2 ? 400 : 300);
     Mark("settled");
     if (!running) m_canvas->BeginSelection();
     m_selection->Start(action.trackMode);
     m_pfnLastCapture = handler;
-    ORV_HookMouse(m_host.MainWindowId(), CaptureCursor(action.cursor));
+    if (!ORV_HookMouse(m_host.MainWindowId(), CaptureCursor(action.cursor))) {
+        // Another program holds the pointer (a drag, an open menu): without the pointer no
+        // mouse message would ever come, and nothing could end the selection.
+        m_selection->Cancel();
+        m_canvas->EndSelection();
+        m_canvas->Beep();
+        m_canvas->Flush();
+        if (wasVisible || !m_host.HasTray()) m_host.ShowMainWindow();
+        m_bTrayMenuCapture = 0;
+        return;
+    }
     if (action.kind == CaptureKind::Polygon) {
         m_dblClkTimer.start(QGuiApplication::styleHints()->mouseDoubleClickInterval(), this);
         m_nDblClkTimer = 1;
     }
     m_bTrayMenuCapture = 0;
+}
+
+void CCaptureController::EndSelection() {
+    if (!SelectionRunning()) return;
+    m_selection->Cancel();
+    ORV_UnHookMouse();
+    StopPolygonTimer();
+    m_canvas->EndSelection();
 }
 
 bool CCaptureController::CanCapture() {

@@ -72,6 +72,9 @@ public:
     void AfterCaptureWindowState(bool show);
     void CaptureOutput();
 
+    // A selection that is still running ends as if it had never begun: its feedback is
+    // erased, the pointer released and the hook removed.
+    void EndSelection();
     bool SelectionRunning() const { return m_selection && m_selection->IsRunning(); }
 
     // "Ctrl+Alt+R" for the action's live hotkey; empty when it has none.

@@ -58,7 +58,7 @@ bool CTilletCaptureApp::InitInstance() {
     manager->AddDocTemplate(std::move(tmpl));
     SetDocManager(std::move(manager));
 
-    auto* frame = new CMainFrame;
+    auto* frame = new CMainFrame(*this);
     SetMainWnd(frame);
     if (!frame->Create()) return false;
     frame->OnUpdateFrameTitle();
@@ -131,6 +131,14 @@ CDisplayPicture& CTilletCaptureApp::PendingImage() {
     return *pendingImage;
 }
 
+void CTilletCaptureApp::OpenNewImage(std::unique_ptr<CDisplayPicture> picture, bool fromCapture) {
+    if (!m_pDocTemplate) return;
+    pendingImage = std::move(picture);
+    pendingFromCapture = fromCapture;
+    m_pDocTemplate->OpenDocumentFile(QString());
+    pendingFromCapture = false;
+}
+
 std::unique_ptr<CDisplayPicture> CTilletCaptureApp::TakePendingImage() {
     PendingImage();
     return std::move(pendingImage);
@@ -142,16 +150,16 @@ ProgressSink* CTilletCaptureApp::Progress() {
 
 void CTilletCaptureApp::DeliverCapture(CTilletCaptureDoc* doc) {
     const DWORD options = settings.optionsA;
-    if (CMainFrame* frame = MainFrame()) frame->Mark("delivery");
+    if (CMainFrame* frame = MainFrame()) frame->Capture().Mark("delivery");
     if ((options & OPTA_COPY_TO_CLIPBOARD) && doc->GetPicture())
         doc->GetPicture()->CopyToClipboard();
-    if (CMainFrame* frame = MainFrame()) frame->Mark("clipboard");
+    if (CMainFrame* frame = MainFrame()) frame->Capture().Mark("clipboard");
     if (options & OPTA_SAVE_TO_FILE) {
         autoSavePending = true;
         doc->DoFileSave();
     }
     // Printing a capture arrives with printing itself.
-    if (CMainFrame* frame = MainFrame()) frame->CaptureDelivered();
+    if (CMainFrame* frame = MainFrame()) frame->Capture().CaptureDelivered();
 }
 
 QWidget* CTilletCaptureApp::MainWindow() {

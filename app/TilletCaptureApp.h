@@ -2,9 +2,10 @@
 
 #include <memory>
 
-#include "app/AppSettings.h"
 #include "editor/ImageDoc.h"
 #include "framework/WinApp.h"
+#include "platform/AppSettings.h"
+#include "shell/MainFrameHost.h"
 
 class CMainFrame;
 class QTextBrowser;
@@ -12,7 +13,7 @@ class QPrinter;
 
 // The application object: settings, the one document template, the hand-over slot for new
 // pictures, start-up and shut-down.
-class CTilletCaptureApp : public CFrameworkApp, public ImageDocHost {
+class CTilletCaptureApp : public CFrameworkApp, public ImageDocHost, public MainFrameHost {
 public:
     CTilletCaptureApp();
     ~CTilletCaptureApp() override;
@@ -42,6 +43,11 @@ public:
     }
     void DeliverCapture(CTilletCaptureDoc* doc) override;
     ProgressSink* Progress() override;
+
+    // MainFrameHost
+    AppSettings& Settings() override { return settings; }
+    bool HasDocTemplate() override { return m_pDocTemplate != nullptr; }
+    void OpenNewImage(std::unique_ptr<CDisplayPicture> picture, bool fromCapture) override;
 
     CMainFrame* MainFrame() const;
 

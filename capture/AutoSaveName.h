@@ -4,10 +4,7 @@
 #include <functional>
 #include <string>
 
-// Automatic file naming options ("AutoSaveOptions").
-constexpr uint32_t ASO_REPLACE_EXISTING = 0x1;
-constexpr uint32_t ASO_RESET_COUNTER_ON_STARTUP = 0x2;
-constexpr uint32_t ASO_WRAP_COUNTER = 0x4;
+#include "platform/AppSettings.h"
 
 // Message ids the naming may show.
 constexpr int IDS_AUTOSAVE_NO_DIRECTORY = 141;
@@ -21,7 +18,7 @@ struct AutoSaveRequest {
     std::string directory;   // "AutoSavePath"
     std::string leadName;    // "AutoSaveLeadFileName"
     uint16_t digitCount = 5; // "AutoSaveDigitCount"
-    uint32_t options = 0;    // ASO_ flags
+    uint32_t options = 0;    // ASO_ flags ("AutoSaveOptions")
     std::string extension;   // with its point, upper case: ".JPG"
 };
 

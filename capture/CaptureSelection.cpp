@@ -48,6 +48,18 @@ void CCaptureSelection::Start(int mode) {
     m_bRunning = true;
 }
 
+void CCaptureSelection::Cancel() {
+    if (!m_bRunning) return;
+    // The finish step erases exactly the feedback that is on the screen.
+    m_tracker.SetState(TS_FINISH);
+    m_tracker.TrackStep(m_canvas, {});
+    m_tracker.Reset();
+    m_bAnchored = false;
+    m_bMoveMode = false;
+    m_bRunning = false;
+    m_canvas.Flush();
+}
+
 CCaptureSelection::Action CCaptureSelection::OnMouseLParam(unsigned message, long lParam) {
     const int x = int16_t(uint16_t(lParam & 0xFFFF));
     const int y = int16_t(uint16_t((lParam >> 16) & 0xFFFF));

@@ -25,6 +25,9 @@ public:
     // One forwarded mouse message; x and y are the signed 16-bit halves of lParam.
     Action OnMouse(unsigned message, int x, int y);
     Action OnMouseLParam(unsigned message, long lParam);
+    // Ends a running selection without a result: what it drew is erased and the engine
+    // starts afresh; mouse messages still queued are ignored.
+    void Cancel();
     // The polygon timer fired.
     void OnTimerTick() { ++m_nClickTick; }
     bool IsRunning() const { return m_bRunning; }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RegProfile.h"
+#include "platform/RegProfile.h"
 
 // The recent-file list: most recent first, a fixed number of entries, kept in the registry
 // section "Recent File List" as "File1".."FileN" under the application key.

@@ -4,10 +4,10 @@
 #include <QString>
 #include <memory>
 
-#include "app/RegProfile.h"
 #include "framework/CmdTarget.h"
 #include "framework/DocView.h"
 #include "framework/RecentFileList.h"
+#include "platform/RegProfile.h"
 
 class CMDIFrameWnd;
 

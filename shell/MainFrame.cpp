@@ -13,12 +13,13 @@
 #include <QWindow>
 #include <xcb/xcb.h>
 
-#include "app/TilletCaptureApp.h"
 #include "capture/CaptureActions.h"
+#include "capture/HotkeyText.h"
 #include "dialogs/AboutDlg.h"
 #include "editor/ImageDoc.h"
+#include "framework/MessageBox.h"
+#include "framework/WinApp.h"
 #include "hook/TilletHook.h"
-#include "imagefile/PixelBlock.h"
 #include "shell/Menus.h"
 #include "view/ImageView.h"
 
@@ -39,7 +40,8 @@ uint32_t InternAtom(xcb_connection_t* c, const char* name) {
 
 } // namespace
 
-CMainFrame::CMainFrame() {
+CMainFrame::CMainFrame(MainFrameHost& host)
+    : m_host(host), m_capture(std::make_unique<CCaptureController>(*this)) {
     setObjectName("OrvaneMainFrameClass");
     setWindowIcon(ProgramIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -59,10 +61,10 @@ CMainFrame::CMainFrame() {
     });
     for (const CaptureAction& action : CaptureActionTable) {
         const int index = action.index;
-        OnCommand(action.command, [this, index] { RunCaptureAction(index); });
+        OnCommand(action.command, [this, index] { m_capture->RunCaptureAction(index); });
     }
     OnUpdate(ID_CAPTURE_REPEAT_LAST,
-             [this](CCmdUI& ui) { ui.Enable(m_pfnLastCapture != nullptr); });
+             [this](CCmdUI& ui) { ui.Enable(m_capture->m_pfnLastCapture != nullptr); });
     for (int id : {ID_HELP, ID_CONTEXT_HELP, ID_HELP_FINDER, ID_DEFAULT_HELP})
         OnCommand(id, [] { AfxGetApp()->WinHelp(); });
 }
@@ -106,19 +108,8 @@ bool CMainFrame::Create() {
     // Without a notification area the program still runs, with its window always reachable.
     m_tray.Create(this, TRAY_CALLBACK_MESSAGE, "Orvane Screen", ProgramIcon(), 155);
 
-    // Capture reads the screen on a connection of its own; the hotkeys go live.
-    if (m_screen.Open()) {
-        m_canvas = std::make_unique<CScreenCanvas>(m_screen.Get());
-        m_canvas->SetOwnWindow(static_cast<unsigned long>(winId()));
-        // The first grab should not pay for setting up shared memory: do it now.
-        m_canvas->PrepareGrab(m_canvas->DesktopRect());
-        // Nor for the memory its picture takes.
-        ReserveCaptureMemory(true);
-        m_tracker.PrepareTip(*m_canvas,
-                             "<Orvane Screen> => Left click on the mouse to start the capture",
-                             "Size <%1,%2> => Right click to toggle between stretch and move");
-        m_selection = std::make_unique<CCaptureSelection>(m_tracker, *m_canvas);
-    }
+    // Without an X display the program still runs; each capture then says why it cannot.
+    m_capture->Open();
     InstallHotkeys();
 
     m_selectionTimer.start(300, this);
@@ -182,11 +173,13 @@ bool CMainFrame::nativeEventFilter(const QByteArray& type, void* message, qintpt
     const long wParam = long(int32_t(cm->data.data32[0]));
     const long lParam = long(int32_t(cm->data.data32[1]));
     if (m_forwardKeyboardAtom && cm->type == m_forwardKeyboardAtom) {
-        QTimer::singleShot(0, this, [this, wParam, lParam] { OnForwardedHotkey(wParam, lParam); });
+        QTimer::singleShot(
+            0, this, [this, wParam, lParam] { m_capture->OnForwardedHotkey(wParam, lParam); });
         return true;
     }
     if (m_forwardMouseAtom && cm->type == m_forwardMouseAtom) {
-        QTimer::singleShot(0, this, [this, wParam, lParam] { OnForwardedMouse(wParam, lParam); });
+        QTimer::singleShot(0, this,
+                           [this, wParam, lParam] { m_capture->OnForwardedMouse(wParam, lParam); });
         return true;
     }
     if (!m_activateAtom || cm->type != m_activateAtom) return false;
@@ -212,10 +205,7 @@ bool CMainFrame::event(QEvent* e) {
         RecalcMenu();
         return true;
     case WM_TRAY_MENU_OPENING:
-        m_bTrayMenuCapture = 1;
-        return true;
-    case WM_CAPTURE_SELECTION_DONE:
-        CaptureCompose();
+        m_capture->m_bTrayMenuCapture = 1;
         return true;
     case WM_HOME_PAGE:
         QDesktopServices::openUrl(QUrl(CAboutDlg::kWebPage));
@@ -229,8 +219,7 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
     // A close from the window system (Close box, Alt+F4) sends the window to the tray; only
     // Exit ends the program.
     if (e->spontaneous()) closeToTray = 1;
-    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
-    if (!app->SaveAllModified()) {
+    if (!AfxGetApp()->SaveAllModified()) {
         e->ignore();
         return;
     }
@@ -242,18 +231,13 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
 void CMainFrame::changeEvent(QEvent* e) {
     CMDIFrameWnd::changeEvent(e);
     if (e->type() != QEvent::WindowStateChange || !isMinimized()) return;
-    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
-    if ((app->settings.optionsA & OPTA_TRAY_ON_MINIMIZE) && HasTray())
+    if ((m_host.Settings().optionsA & OPTA_TRAY_ON_MINIMIZE) && HasTray())
         QTimer::singleShot(0, this, [this] {
             if (isMinimized()) hide();
         });
 }
 
 void CMainFrame::timerEvent(QTimerEvent* e) {
-    if (e->timerId() == m_dblClkTimer.timerId()) {
-        if (m_selection) m_selection->OnTimerTick();
-        return;
-    }
     if (e->timerId() != m_selectionTimer.timerId()) {
         CMDIFrameWnd::timerEvent(e);
         return;
@@ -262,25 +246,78 @@ void CMainFrame::timerEvent(QTimerEvent* e) {
 }
 
 void CMainFrame::OnPasteAsNewImage() {
-    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
-    if (!app->PendingImage().CreateFromClipboard(CF_BITMAP)) {
-        app->ReleasePendingImage();
-        return;
-    }
-    if (CMultiDocTemplate* t = app->m_pDocTemplate) {
-        t->OpenDocumentFile(QString());
-        QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DOC_COUNT_CHANGED)));
-        RestoreAndActivate();
-    }
+    auto picture = std::make_unique<CDisplayPicture>();
+    if (!picture->CreateFromClipboard(CF_BITMAP) || !m_host.HasDocTemplate()) return;
+    m_host.OpenNewImage(std::move(picture), false);
+    QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DOC_COUNT_CHANGED)));
+    RestoreAndActivate();
 }
 
 void CMainFrame::OnCloseAll() {
-    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
+    CFrameworkApp* app = AfxGetApp();
     if (app->SaveAllModified()) app->GetDocManager()->CloseAllDocuments();
 }
 
 void CMainFrame::OnExploreOutput() {
-    auto* app = static_cast<CTilletCaptureApp*>(AfxGetApp());
-    QString dir = QString::fromUtf8(app->settings.autoSave.path);
+    QString dir = QString::fromUtf8(m_host.Settings().autoSave.path);
     if (!dir.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(dir));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Capture: the hotkeys, the window's part in a capture, and the delivery of its picture
+
+void CMainFrame::InstallHotkeys() {
+    // The command map takes the texts of the notification-area menu.
+    m_captureCommandMap.clear();
+    for (const CaptureAction& a : CaptureActionTable)
+        m_captureCommandMap[a.command] = {a.index, ""};
+    for (const MenuItem& item : TrayMenu().children) {
+        auto it = m_captureCommandMap.find(item.id);
+        if (it != m_captureCommandMap.end() && item.text && *item.text)
+            it->second.second = item.text;
+    }
+    m_forwardKeyboardAtom = ORVM_ForwardKeyboardMessage;
+    m_forwardMouseAtom = ORVM_ForwardMouseMessage;
+    m_capture->InstallHotkeys(m_host.Settings().hotkeys.keys);
+}
+
+void CMainFrame::OnInitMenuPopup(QMenu* menu) {
+    // Capture items show their live hotkeys, rebuilt at every opening.
+    uint16_t table[ORV_HOTKEY_COUNT];
+    ORV_GetCaptureHotKey(table);
+    for (QAction* a : menu->actions()) {
+        auto it = m_captureCommandMap.find(a->data().toInt());
+        if (it == m_captureCommandMap.end() || it->second.second.empty()) continue;
+        a->setText(
+            QString::fromStdString(HotkeyMenuText(it->second.second, table[it->second.first])));
+    }
+    CMDIFrameWnd::OnInitMenuPopup(menu);
+}
+
+void CMainFrame::ShowMainWindow() {
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::ShowMessage(const QString& text, MessageIcon icon) {
+    const QMessageBox::Icon boxIcon = icon == MessageIcon::Information ? QMessageBox::Information
+                                      : icon == MessageIcon::Warning   ? QMessageBox::Warning
+                                                                       : QMessageBox::NoIcon;
+    AfxMessageBox(isVisible() ? this : nullptr, text, QMessageBox::Ok, boxIcon, QMessageBox::Ok);
+}
+
+void CMainFrame::CaptureOutput(std::unique_ptr<CDisplayPicture> picture) {
+    if (!m_host.HasDocTemplate()) return;
+    const DWORD options = m_host.Settings().optionsA;
+    const bool clipboardOnly = (options & OPTA_COPY_TO_CLIPBOARD) &&
+                               !(options & (OPTA_OPEN_IN_EDITOR | OPTA_PRINT | OPTA_SAVE_TO_FILE));
+    if (clipboardOnly) {
+        if (picture) picture->CopyToClipboard();
+        picture.reset();
+        m_capture->CaptureDelivered();
+        return;
+    }
+    m_host.OpenNewImage(std::move(picture), true);
+    QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DOC_COUNT_CHANGED)));
 }

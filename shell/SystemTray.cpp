@@ -35,7 +35,7 @@ bool CSystemTray::Create(CMainFrame* parent, int, const QString& tip, const QIco
     // A menu closed without a choice leaves no trace: the flag goes once a chosen command
     // (which runs after the menu hides) has seen it.
     QObject::connect(m_menu.get(), &QMenu::aboutToHide, this, [this] {
-        QTimer::singleShot(0, m_parent, [p = m_parent] { p->m_bTrayMenuCapture = 0; });
+        QTimer::singleShot(0, m_parent, [p = m_parent] { p->Capture().m_bTrayMenuCapture = 0; });
     });
     m_icon = std::make_unique<QSystemTrayIcon>(icon);
     m_icon->setToolTip(tip);

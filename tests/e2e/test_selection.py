@@ -12,9 +12,9 @@ import unittest
 from PIL import Image, ImageChops
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_app import PROGRAM, search, xdo  # noqa: E402
-from test_capture import CaptureSession, hotkey  # noqa: E402
-from xsession import XSession, wait_for  # noqa: E402
+from test_app import PROGRAM, main_visible, search, xdo  # noqa: E402
+from test_capture import CaptureSession, complete_file, hotkey  # noqa: E402
+from xsession import Display, XSession, wait_for  # noqa: E402
 
 SCREEN = (1280, 800)
 PANEL = 30  # tint2 at the bottom: its clock may change while a test runs
@@ -47,8 +47,8 @@ class SelectionTest(unittest.TestCase):
         subprocess.run([os.path.join(os.path.dirname(PROGRAM), "root_pattern")], env=self.xs.env,
                        check=True, timeout=60)
 
-    def start(self, colour=0x00FF00FF):
-        app = CaptureSession(self.xs, options=OPTIONS,
+    def start(self, colour=0x00FF00FF, options=OPTIONS):
+        app = CaptureSession(self.xs, options=options,
                              extra=f"\"ColorTransparency\"=dword:{colour:08x}\n"
                                    "\"AutoSaveImageType\"=dword:00000002\n")
         self.output, self.proc, self.count = app.output, app.proc, 0
@@ -65,10 +65,13 @@ class SelectionTest(unittest.TestCase):
         hotkey(self.xs, *keys)
         wait_for(lambda: self.xs.dpy.pointer_grabbed(), what="the selection to begin")
 
+    def saved(self, n):
+        return os.path.join(self.output, f"Orvn{n:05d}.PNG")
+
     def result(self):
         """The next saved capture, once the selection has let the pointer go."""
         self.count += 1
-        path = os.path.join(self.output, f"Orvn{self.count:05d}.PNG")
+        path = self.saved(self.count)
 
         def ready():
             try:
@@ -245,6 +248,53 @@ class SelectionTest(unittest.TestCase):
         picture = self.result()
         self.assertEqual(picture.getpixel((0, 0)), MAGENTA)
         self.assertEqual(picture.getpixel((100, 50)), self.pattern.getpixel((200, 150)))
+
+    def test_immediate_capture_ends_a_running_selection(self):
+        self.start()
+        self.begin("ctrl", "alt", "r")
+        self.move_click(100, 120)
+        xdo(self.xs, "mousemove", 300, 250)
+        # The desktop hotkey in the middle of the rectangle: the selection ends as if it had
+        # never begun, and the desktop is grabbed without its feedback.
+        hotkey(self.xs, "ctrl", "alt", "d")
+        picture = self.result()
+        self.assertEqual(picture.size, SCREEN)
+        self.assertScreen(picture.crop((0, 0, SCREEN[0], SCREEN[1] - PANEL)), 0, 0)
+        # The next two clicks belong to the windows under them, not to a second capture: the
+        # capture after them is the next desktop.
+        self.move_click(400, 400)
+        self.move_click(500, 450)
+        hotkey(self.xs, "ctrl", "alt", "d")
+        self.assertEqual(self.result().size, SCREEN)
+        self.assertEqual(sorted(os.listdir(self.output)), ["Orvn00001.PNG", "Orvn00002.PNG"])
+
+    def test_no_selection_while_another_program_holds_the_pointer(self):
+        # Under a compositor a selection would freeze the screen into a window of its own.
+        self.xs.dpy.own_selection("_NET_WM_CM_S0")
+        self.start(options=OPTIONS & ~0x2)
+        window = wait_for(lambda: main_visible(self.xs), what="the main window")[0]
+        geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", str(window)],
+                                  env=self.xs.env, capture_output=True, text=True,
+                                  check=True).stdout
+        g = dict(line.split("=") for line in geometry.split())
+        centre = (int(g["X"]) + int(g["WIDTH"]) // 2, int(g["Y"]) + int(g["HEIGHT"]) // 2)
+        holder = Display(self.xs.display)
+        self.addCleanup(holder.close)
+        self.assertTrue(holder.grab_pointer())
+        hotkey(self.xs, "ctrl", "alt", "r")
+        wait_for(lambda: not main_visible(self.xs), what="the window to hide")
+        # The selection cannot have the pointer: it does not start, and the window it hid
+        # comes back, in front of the screen rather than under a frozen copy of it.
+        wait_for(lambda: main_visible(self.xs), what="the window to come back")
+        wait_for(lambda: self.screen().getpixel(centre) != self.pattern.getpixel(centre),
+                 what="the window to be seen")
+        holder.ungrab_pointer()
+        self.assertFalse(self.xs.dpy.pointer_grabbed())
+        # The next capture runs as usual.
+        hotkey(self.xs, "ctrl", "alt", "d")
+        self.assertEqual(wait_for(lambda: complete_file(self.saved(1)), what="Orvn00001.PNG"),
+                         SCREEN)
+        self.assertFalse(self.xs.dpy.pointer_grabbed())
 
 
 if __name__ == "__main__":

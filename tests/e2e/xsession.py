@@ -111,6 +111,16 @@ class Display:
             return False
         return rc == 1  # AlreadyGrabbed
 
+    def grab_pointer(self):
+        """Takes the pointer and holds it, as a program with an open drag or menu does."""
+        rc = self.x.XGrabPointer(self.dpy, self.root(), 0, 0, 1, 1, 0, 0, 0)
+        self.x.XSync(self.dpy, 0)
+        return rc == 0
+
+    def ungrab_pointer(self):
+        self.x.XUngrabPointer(self.dpy, 0)
+        self.x.XSync(self.dpy, 0)
+
     def own_selection(self, name):
         """Takes ownership of a selection with a window of its own; returns the window."""
         window = self.x.XCreateSimpleWindow(self.dpy, self.root(), 0, 0, 1, 1, 0, 0, 0)

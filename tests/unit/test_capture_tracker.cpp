@@ -505,3 +505,47 @@ TEST(CaptureSelectionInput, UnpacksSignedCoordinates) {
     EXPECT_EQ(tracker.GetAnchor(), (ShapePoint{-5, -10}));
     EXPECT_EQ(canvas.flushes, 1);
 }
+
+// An immediate capture asked for in the middle of a selection ends it first: every kind of
+// feedback goes, and the clicks that follow belong to the desktop again.
+TEST_F(Selection, CancelErasesWhatIsShownAndIgnoresTheMessagesThatFollow) {
+    canvas.windows.push_back({{300, 150, 500, 400}, false});
+    canvas.windows.push_back({{310, 160, 340, 180}, true});
+    const auto feedback = [&](int mode) {
+        selection.Start(mode);
+        Send(MOVE, 100, 100);
+        if (mode == TM_CONTROL || mode == TM_SINGLE_WINDOW) {
+            Send(MOVE, 320, 170);
+            return;
+        }
+        Click(100, 100);
+        Send(MOVE, 180, 150); // the rubber line of a polygon's first side
+        if (mode != TM_POLYGON) return;
+        selection.OnTimerTick();
+        Click(200, 100);
+        selection.OnTimerTick();
+        Send(MOVE, 170, 220); // a region with its trailing point
+    };
+    for (int mode : {TM_RECTANGLE, TM_SQUARE, TM_ELLIPSE, TM_CIRCLE, TM_POLYGON, TM_CONTROL,
+                     TM_SINGLE_WINDOW}) {
+        SCOPED_TRACE(mode);
+        feedback(mode);
+        EXPECT_NE(canvas.pixels, original);
+        selection.Cancel();
+        EXPECT_FALSE(selection.IsRunning());
+        EXPECT_TRUE(ScreenUntouched());
+        EXPECT_EQ(tracker.GetMode(), TM_NONE);
+        EXPECT_EQ(tracker.GetRect(), ScreenRect{});
+        // Two clicks that would have finished it make nothing and draw nothing.
+        EXPECT_EQ(Click(300, 300), CCaptureSelection::SEL_CONTINUE);
+        EXPECT_EQ(Click(310, 320), CCaptureSelection::SEL_CONTINUE);
+        EXPECT_TRUE(ScreenUntouched());
+        EXPECT_FALSE(selection.m_bAnchored);
+    }
+    // A selection that never drew anything cancels to the same clean state.
+    selection.Start(TM_RECTANGLE);
+    selection.Cancel();
+    EXPECT_TRUE(ScreenUntouched());
+    selection.Cancel(); // nothing running: nothing happens
+    EXPECT_TRUE(ScreenUntouched());
+}

@@ -2,8 +2,8 @@
 
 #include "RegistryFixture.h"
 #include "app/AppServices.h"
-#include "app/AppSettings.h"
 #include "framework/RecentFileList.h"
+#include "platform/AppSettings.h"
 
 namespace {
 

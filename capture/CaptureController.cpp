@@ -1,30 +1,29 @@
-// The main frame as capture controller: hotkeys and commands start capture actions, which
-// hide the program, find or select what to capture, grab it and deliver the picture.
+// Capture control: hotkeys and commands start capture actions, which hide the program, find
+// or select what to capture, grab it and hand the picture to the main window.
 
-#include <QApplication>
+#include "capture/CaptureController.h"
+
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
-#include <QMenu>
+#include <QGuiApplication>
+#include <QStyleHints>
 #include <QThread>
 #include <QTimer>
+#include <QTimerEvent>
 #include <X11/Xlib.h>
 #include <X11/cursorfont.h>
 #include <cstdio>
 
-#include "app/TilletCaptureApp.h"
 #include "capture/CaptureActions.h"
 #include "capture/CaptureSound.h"
 #include "capture/HotkeyText.h"
-#include "framework/MessageBox.h"
+#include "capture/X11ScreenCanvas.h"
 #include "hook/TilletHook.h"
 #include "imagefile/PixelBlock.h"
-#include "shell/MainFrame.h"
-#include "shell/Menus.h"
+#include "imagefile/TextException.h"
 
 namespace {
-
-CTilletCaptureApp* App() {
-    return static_cast<CTilletCaptureApp*>(AfxGetApp());
-}
 
 const QString kMessage132 =
     "To use menu capture mode:\n\t a) pull down the desired menu;\n\t b) use "
@@ -62,62 +61,47 @@ unsigned CaptureCursorGlyph(int resource) {
     }
 }
 
-// The action handlers by index, in table order.
-using Handler = void (CMainFrame::*)();
-
 } // namespace
+
+CCaptureController::CCaptureController(CaptureHost& host) : m_host(host) {}
+
+CCaptureController::~CCaptureController() {
+    EndSelection();
+}
+
+bool CCaptureController::Open() {
+    // Capture reads the screen on a connection of its own.
+    if (!m_screen.Open()) return false;
+    m_canvas = std::make_unique<CScreenCanvas>(m_screen.Get());
+    m_canvas->SetOwnWindow(m_host.MainWindowId());
+    // The first grab should not pay for setting up shared memory: do it now.
+    m_canvas->PrepareGrab(m_canvas->DesktopRect());
+    // Nor for the memory its picture takes.
+    ReserveCaptureMemory(true);
+    m_tracker.PrepareTip(*m_canvas,
+                         "<Orvane Screen> => Left click on the mouse to start the capture",
+                         "Size <%1,%2> => Right click to toggle between stretch and move");
+    m_selection = std::make_unique<CCaptureSelection>(m_tracker, *m_canvas);
+    return true;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Hotkeys
 
-void CMainFrame::InstallHotkeys() {
-    // The command map takes the texts of the notification-area menu.
-    m_captureCommandMap.clear();
-    for (const CaptureAction& a : CaptureActionTable)
-        m_captureCommandMap[a.command] = {a.index, ""};
-    for (const MenuItem& item : TrayMenu().children) {
-        auto it = m_captureCommandMap.find(item.id);
-        if (it != m_captureCommandMap.end() && item.text && *item.text)
-            it->second.second = item.text;
-    }
-    m_forwardKeyboardAtom = ORVM_ForwardKeyboardMessage;
-    m_forwardMouseAtom = ORVM_ForwardMouseMessage;
-    auto* app = App();
-    ORV_HookKeyboard(static_cast<unsigned long>(winId()), app->settings.hotkeys.keys);
-    ORV_SetCaptureHotKey(app->settings.hotkeys.keys);
+void CCaptureController::InstallHotkeys(const uint16_t* table) {
+    ORV_HookKeyboard(m_host.MainWindowId(), table);
+    ORV_SetCaptureHotKey(table);
     m_reportTiming = qEnvironmentVariableIsSet("ORVANE_CAPTURE_TIMING");
 }
 
-std::string CMainFrame::HotkeyDisplayText(int index) const {
+std::string CCaptureController::HotkeyDisplayText(int index) {
     uint16_t table[ORV_HOTKEY_COUNT];
     ORV_GetCaptureHotKey(table);
     if (index < 0 || index >= ORV_HOTKEY_COUNT) return {};
     return ::HotkeyDisplayText(table[index]);
 }
 
-bool CMainFrame::CaptureActionText(int index, std::string& text) const {
-    for (const auto& [command, row] : m_captureCommandMap) {
-        if (row.first != index) continue;
-        text = StripMnemonics(row.second);
-        return true;
-    }
-    return false;
-}
-
-void CMainFrame::OnInitMenuPopup(QMenu* menu) {
-    // Capture items show their live hotkeys, rebuilt at every opening.
-    uint16_t table[ORV_HOTKEY_COUNT];
-    ORV_GetCaptureHotKey(table);
-    for (QAction* a : menu->actions()) {
-        auto it = m_captureCommandMap.find(a->data().toInt());
-        if (it == m_captureCommandMap.end() || it->second.second.empty()) continue;
-        a->setText(
-            QString::fromStdString(HotkeyMenuText(it->second.second, table[it->second.first])));
-    }
-    CMDIFrameWnd::OnInitMenuPopup(menu);
-}
-
-void CMainFrame::OnForwardedHotkey(long index, long) {
+void CCaptureController::OnForwardedHotkey(long index, long) {
     // -1: Escape or Enter released during a selection, which cannot be cancelled.
     if (index < 0 || index >= CAPTURE_ACTION_COUNT) return;
     if (m_reportTiming) {
@@ -128,15 +112,15 @@ void CMainFrame::OnForwardedHotkey(long index, long) {
     RunCaptureAction(int(index));
 }
 
-void CMainFrame::RunCaptureAction(int index) {
+void CCaptureController::RunCaptureAction(int index) {
     static const Handler handlers[CAPTURE_ACTION_COUNT] = {
-        &CMainFrame::OnCaptureActiveWindow, &CMainFrame::OnCaptureActiveClient,
-        &CMainFrame::OnCaptureControl,      &CMainFrame::OnCaptureSquare,
-        &CMainFrame::OnCaptureRectangle,    &CMainFrame::OnCaptureCircle,
-        &CMainFrame::OnCaptureEllipse,      &CMainFrame::OnCapturePolygon,
-        &CMainFrame::OnCaptureMenu,         &CMainFrame::OnCaptureDesktop,
-        &CMainFrame::OnCaptureSingleWindow, &CMainFrame::OnCaptureRepeatLast,
-        &CMainFrame::OnCaptureDefault,
+        &CCaptureController::OnCaptureActiveWindow, &CCaptureController::OnCaptureActiveClient,
+        &CCaptureController::OnCaptureControl,      &CCaptureController::OnCaptureSquare,
+        &CCaptureController::OnCaptureRectangle,    &CCaptureController::OnCaptureCircle,
+        &CCaptureController::OnCaptureEllipse,      &CCaptureController::OnCapturePolygon,
+        &CCaptureController::OnCaptureMenu,         &CCaptureController::OnCaptureDesktop,
+        &CCaptureController::OnCaptureSingleWindow, &CCaptureController::OnCaptureRepeatLast,
+        &CCaptureController::OnCaptureDefault,
     };
     if (index >= 0 && index < CAPTURE_ACTION_COUNT) (this->*handlers[index])();
 }
@@ -144,14 +128,14 @@ void CMainFrame::RunCaptureAction(int index) {
 // ---------------------------------------------------------------------------------------------
 // Hide and settle
 
-void CMainFrame::Sleep(int ms) {
+void CCaptureController::Sleep(int ms) {
     QThread::msleep(ulong(ms));
     m_settledMs += ms;
 }
 
-void CMainFrame::HideAndSettle(int settleMs) {
-    while (isVisible()) {
-        hide();
+void CCaptureController::HideAndSettle(int settleMs) {
+    while (m_host.MainWindowVisible()) {
+        m_host.HideMainWindow();
         Sleep(20);
     }
     // Whatever waits is handled now, forwarded messages included; the window's unmapping
@@ -162,7 +146,7 @@ void CMainFrame::HideAndSettle(int settleMs) {
     Sleep(settleMs);
 }
 
-unsigned long CMainFrame::CaptureCursor(int resource) {
+unsigned long CCaptureController::CaptureCursor(int resource) {
     auto it = m_cursors.find(resource);
     if (it != m_cursors.end()) return it->second;
     unsigned long cursor =
@@ -175,61 +159,62 @@ unsigned long CMainFrame::CaptureCursor(int resource) {
 // ---------------------------------------------------------------------------------------------
 // Actions
 
-void CMainFrame::OnCaptureActiveWindow() {
+void CCaptureController::OnCaptureActiveWindow() {
     CaptureActiveWindow(false);
 }
-void CMainFrame::OnCaptureActiveClient() {
+void CCaptureController::OnCaptureActiveClient() {
     CaptureActiveWindow(true);
 }
 
-void CMainFrame::CaptureActiveWindow(bool clientArea) {
+void CCaptureController::CaptureActiveWindow(bool clientArea) {
     const int index = clientArea ? 1 : 0;
+    EndSelection();
     if (m_bTrayMenuCapture) {
         // The active window would be the notification area itself.
-        AfxMessageBox(this, kMessage138.arg(QString::fromStdString(HotkeyDisplayText(index))),
-                      QMessageBox::Ok, QMessageBox::NoIcon, QMessageBox::Ok);
+        m_host.ShowMessage(kMessage138.arg(QString::fromStdString(HotkeyDisplayText(index))),
+                           CaptureHost::MessageIcon::Plain);
         m_bTrayMenuCapture = 0;
-        RestoreAndActivate();
+        m_host.RestoreMainWindow();
         return;
     }
     if (!CanCapture()) return;
     HideAndSettle(300);
     m_tracker.SetMode(clientArea ? TM_CLIENT_AREA : TM_ACTIVE_WINDOW);
     m_tracker.SetState(TS_NONE);
-    m_pfnLastCapture =
-        clientArea ? &CMainFrame::OnCaptureActiveClient : &CMainFrame::OnCaptureActiveWindow;
+    m_pfnLastCapture = clientArea ? &CCaptureController::OnCaptureActiveClient
+                                  : &CCaptureController::OnCaptureActiveWindow;
     if (m_tracker.TrackStep(*m_canvas, {})) {
         Sleep(clientArea ? 100 : 300);
         CaptureCompose();
     } else {
         if (clientArea) AfterCaptureWindowState(true);
-        AfxMessageBox(isVisible() ? this : nullptr,
-                      kMessage135.arg(QString::fromStdString(HotkeyDisplayText(index))),
-                      QMessageBox::Ok, QMessageBox::Information, QMessageBox::Ok);
-        RestoreAndActivate();
+        m_host.ShowMessage(kMessage135.arg(QString::fromStdString(HotkeyDisplayText(index))),
+                           CaptureHost::MessageIcon::Information);
+        m_host.RestoreMainWindow();
     }
     m_bTrayMenuCapture = 0;
 }
 
-void CMainFrame::OnCaptureDesktop() {
+void CCaptureController::OnCaptureDesktop() {
+    EndSelection();
     if (!CanCapture()) return;
     HideAndSettle(300);
     Mark("settled");
     m_tracker.SetMode(TM_DESKTOP);
     m_tracker.SetState(TS_NONE);
     m_tracker.TrackStep(*m_canvas, {});
-    m_pfnLastCapture = &CMainFrame::OnCaptureDesktop;
+    m_pfnLastCapture = &CCaptureController::OnCaptureDesktop;
     CaptureCompose();
     m_bTrayMenuCapture = 0;
 }
 
-void CMainFrame::OnCaptureMenu() {
+void CCaptureController::OnCaptureMenu() {
+    EndSelection();
     if (!m_bMenuByHotkey) {
         // Opening our own menu would close the one to capture: only the hotkey can do it.
-        AfxMessageBox(isVisible() ? this : nullptr,
-                      kMessage132.arg(QString::fromStdString(HotkeyDisplayText(CAPTURE_MENU))) +
-                          kMessage133,
-                      QMessageBox::Ok, QMessageBox::Information, QMessageBox::Ok);
+        m_host.ShowMessage(
+            kMessage132.arg(QString::fromStdString(HotkeyDisplayText(CAPTURE_MENU))) + kMessage133,
+            CaptureHost::MessageIcon::Information);
         return;
     }
     m_bMenuByHotkey = false;
@@ -237,72 +222,104 @@ void CMainFrame::OnCaptureMenu() {
     HideAndSettle(300);
     m_tracker.SetMode(TM_MENU);
     m_tracker.SetState(TS_NONE);
-    m_pfnLastCapture = &CMainFrame::OnCaptureMenu;
+    m_pfnLastCapture = &CCaptureController::OnCaptureMenu;
     if (m_tracker.TrackStep(*m_canvas, {}))
         CaptureCompose();
     else
-        AfxMessageBox(nullptr, kMessage134, QMessageBox::Ok, QMessageBox::NoIcon, QMessageBox::Ok);
+        m_host.ShowMessage(kMessage134, CaptureHost::MessageIcon::Plain);
     m_bTrayMenuCapture = 0;
 }
 
-void CMainFrame::OnCaptureControl() {
-    StartSelection(2, &CMainFrame::OnCaptureControl);
+void CCaptureController::OnCaptureControl() {
+    StartSelection(2, &CCaptureController::OnCaptureControl);
 }
-void CMainFrame::OnCaptureSquare() {
-    StartSelection(3, &CMainFrame::OnCaptureSquare);
+void CCaptureController::OnCaptureSquare() {
+    StartSelection(3, &CCaptureController::OnCaptureSquare);
 }
-void CMainFrame::OnCaptureRectangle() {
-    StartSelection(4, &CMainFrame::OnCaptureRectangle);
+void CCaptureController::OnCaptureRectangle() {
+    StartSelection(4, &CCaptureController::OnCaptureRectangle);
 }
-void CMainFrame::OnCaptureCircle() {
-    StartSelection(5, &CMainFrame::OnCaptureCircle);
+void CCaptureController::OnCaptureCircle() {
+    StartSelection(5, &CCaptureController::OnCaptureCircle);
 }
-void CMainFrame::OnCaptureEllipse() {
-    StartSelection(6, &CMainFrame::OnCaptureEllipse);
+void CCaptureController::OnCaptureEllipse() {
+    StartSelection(6, &CCaptureController::OnCaptureEllipse);
 }
-void CMainFrame::OnCapturePolygon() {
-    StartSelection(7, &CMainFrame::OnCapturePolygon);
+void CCaptureController::OnCapturePolygon() {
+    StartSelection(7, &CCaptureController::OnCapturePolygon);
 }
-void CMainFrame::OnCaptureSingleWindow() {
-    StartSelection(10, &CMainFrame::OnCaptureSingleWindow);
+void CCaptureController::OnCaptureSingleWindow() {
+    StartSelection(10, &CCaptureController::OnCaptureSingleWindow);
 }
 
-void CMainFrame::StartSelection(int index, void (CMainFrame::*handler)()) {
+void CCaptureController::StartSelection(int index, Handler handler) {
     if (!CanCapture()) return;
     const CaptureAction& action = CaptureActionTable[index];
     // A selection already running keeps its mouse grab and switches to the new mode.
     const bool running = m_selection->IsRunning();
+    const bool wasVisible = !running && m_host.MainWindowVisible();
     HideAndSettle(index == 2 ? 400 : 300);
     Mark("settled");
     if (!running) m_canvas->BeginSelection();
     m_selection->Start(action.trackMode);
     m_pfnLastCapture = handler;
-    ORV_HookMouse(static_cast<unsigned long>(winId()), CaptureCursor(action.cursor));
+    if (!ORV_HookMouse(m_host.MainWindowId(), CaptureCursor(action.cursor))) {
+        // Another program holds the pointer (a drag, an open menu): without the pointer no
+        // mouse message would ever come, and nothing could end the selection.
+        m_selection->Cancel();
+        m_canvas->EndSelection();
+        m_canvas->Beep();
+        m_canvas->Flush();
+        if (wasVisible || !m_host.HasTray()) m_host.ShowMainWindow();
+        m_bTrayMenuCapture = 0;
+        return;
+    }
     if (action.kind == CaptureKind::Polygon) {
-        m_dblClkTimer.start(QApplication::doubleClickInterval(), this);
+        m_dblClkTimer.start(QGuiApplication::styleHints()->mouseDoubleClickInterval(), this);
         m_nDblClkTimer = 1;
     }
     m_bTrayMenuCapture = 0;
 }
 
-bool CMainFrame::CanCapture() {
+void CCaptureController::EndSelection() {
+    if (!SelectionRunning()) return;
+    m_selection->Cancel();
+    ORV_UnHookMouse();
+    StopPolygonTimer();
+    m_canvas->EndSelection();
+}
+
+bool CCaptureController::CanCapture() {
     if (m_canvas && m_selection) return true;
-    AfxMessageBox(isVisible() ? this : nullptr,
-                  "Screen capture needs an X11 desktop session; none could be reached.",
-                  QMessageBox::Ok, QMessageBox::Warning, QMessageBox::Ok);
+    m_host.ShowMessage("Screen capture needs an X11 desktop session; none could be reached.",
+                       CaptureHost::MessageIcon::Warning);
     return false;
 }
 
-void CMainFrame::StopPolygonTimer() {
+void CCaptureController::StopPolygonTimer() {
     if (!m_nDblClkTimer) return;
     m_dblClkTimer.stop();
     m_nDblClkTimer = 0;
 }
 
-void CMainFrame::OnForwardedMouse(long message, long position) {
+void CCaptureController::timerEvent(QTimerEvent* e) {
+    if (e->timerId() == m_dblClkTimer.timerId() && m_selection) {
+        m_selection->OnTimerTick();
+        return;
+    }
+    QObject::timerEvent(e);
+}
+
+bool CCaptureController::event(QEvent* e) {
+    if (int(e->type()) != WM_CAPTURE_SELECTION_DONE) return QObject::event(e);
+    CaptureCompose();
+    return true;
+}
+
+void CCaptureController::OnForwardedMouse(long message, long position) {
     if (!m_selection) return;
     // Something may have shown the main window: a selection keeps it out of the way.
-    if (isVisible()) hide();
+    if (m_host.MainWindowVisible()) m_host.HideMainWindow();
     switch (m_selection->OnMouseLParam(unsigned(message), position)) {
     case CCaptureSelection::SEL_FINISHED_POST_GRAB:
         ORV_UnHookMouse();
@@ -318,32 +335,32 @@ void CMainFrame::OnForwardedMouse(long message, long position) {
     }
 }
 
-void CMainFrame::OnCaptureRepeatLast() {
+void CCaptureController::OnCaptureRepeatLast() {
     if (m_pfnLastCapture) (this->*m_pfnLastCapture)();
 }
 
-void CMainFrame::OnCaptureDefault() {
-    const int index = DefaultActionIndex(App()->settings.defaultCaptureAction);
+void CCaptureController::OnCaptureDefault() {
+    const int index = DefaultActionIndex(m_host.CaptureSettings().defaultCaptureAction);
     if (index >= 0) RunCaptureAction(index);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Grab and delivery
 
-int CMainFrame::CaptureCompose() {
+int CCaptureController::CaptureCompose() {
     m_bTrayMenuCapture = 0;
     m_nShapeKind = m_tracker.GetShapeKind();
-    auto* app = App();
+    const AppSettings& settings = m_host.CaptureSettings();
     m_bmpCapture = std::make_unique<CDisplayPicture>();
     if (m_canvas) {
         const ScreenRect rect = m_tracker.GetRect();
         ShapeMask mask(m_nShapeKind, rect.Width(), rect.Height(), m_tracker.GetShapePoints());
         try {
-            m_canvas->Grab(rect, mask, app->settings.colorTransparency, *m_bmpCapture);
+            m_canvas->Grab(rect, mask, settings.colorTransparency, *m_bmpCapture);
         } catch (const CTextException& e) {
             m_bmpCapture.reset();
-            AfxMessageBox(nullptr, QString::fromStdString(e.GetText()), QMessageBox::Ok,
-                          QMessageBox::Warning, QMessageBox::Ok);
+            m_host.ShowMessage(QString::fromStdString(e.GetText()),
+                               CaptureHost::MessageIcon::Warning);
         }
         m_canvas->EndSelection();
     }
@@ -353,63 +370,43 @@ int CMainFrame::CaptureCompose() {
     Mark("grabbed");
     if (m_bmpCapture) CaptureOutput();
     Mark("document made");
-    if (app->settings.optionsA & OPTA_ENABLE_SOUND) {
+    if (settings.optionsA & OPTA_ENABLE_SOUND) {
         QFile wave(":/sounds/339.wav");
         if (wave.open(QIODevice::ReadOnly)) {
             const QByteArray data = wave.readAll();
             PlayWaveAsync(std::vector<uint8_t>(data.begin(), data.end()));
         }
     }
-    AfterCaptureWindowState(app->settings.optionsA & OPTA_POPUP_AFTER_CAPTURE);
+    AfterCaptureWindowState(settings.optionsA & OPTA_POPUP_AFTER_CAPTURE);
     Mark("window state");
     return 1;
 }
 
-void CMainFrame::AfterCaptureWindowState(bool show) {
+void CCaptureController::AfterCaptureWindowState(bool show) {
     // Without a notification area nothing could bring a hidden window back.
-    if (show || !HasTray()) {
-        if (!isVisible()) {
-            showNormal();
-            raise();
-            activateWindow();
-        }
+    if (show || !m_host.HasTray()) {
+        if (!m_host.MainWindowVisible()) m_host.ShowMainWindow();
         m_bKeepHidden = false;
     } else {
         m_bKeepHidden = true;
-        if (isVisible()) {
-            hide();
+        if (m_host.MainWindowVisible()) {
+            m_host.HideMainWindow();
             Sleep(300);
         }
     }
 }
 
-void CMainFrame::CaptureOutput() {
-    auto* app = App();
-    if (!app->m_pDocTemplate) return;
-    const DWORD options = app->settings.optionsA;
-    const bool clipboardOnly = (options & OPTA_COPY_TO_CLIPBOARD) &&
-                               !(options & (OPTA_OPEN_IN_EDITOR | OPTA_PRINT | OPTA_SAVE_TO_FILE));
-    if (clipboardOnly) {
-        if (m_bmpCapture) m_bmpCapture->CopyToClipboard();
-        m_bmpCapture.reset();
-        CaptureDelivered();
-        return;
-    }
-    app->PendingImage();
-    app->pendingImage = std::move(m_bmpCapture);
-    app->pendingFromCapture = true;
-    app->m_pDocTemplate->OpenDocumentFile(QString());
-    app->pendingFromCapture = false;
-    QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DOC_COUNT_CHANGED)));
+void CCaptureController::CaptureOutput() {
+    m_host.CaptureOutput(std::move(m_bmpCapture));
 }
 
-void CMainFrame::Mark(const char* what) {
+void CCaptureController::Mark(const char* what) {
     if (!m_reportTiming || !m_captureClock.isValid()) return;
     std::fprintf(stderr, "  %s: %.1f ms\n", what,
                  double(m_captureClock.nsecsElapsed()) / 1e6 - double(m_settledMs));
 }
 
-void CMainFrame::ReserveCaptureMemory(bool first) {
+void CCaptureController::ReserveCaptureMemory(bool first) {
     if (!m_canvas) return;
     const ScreenRect desktop = m_canvas->DesktopRect();
     const size_t bytes = size_t(desktop.Width()) * size_t(desktop.Height()) * 4;
@@ -418,7 +415,7 @@ void CMainFrame::ReserveCaptureMemory(bool first) {
     ReservePixelBlock(bytes, first ? 2 : 1);
 }
 
-void CMainFrame::CaptureDelivered() {
+void CCaptureController::CaptureDelivered() {
     // The open image window keeps this capture's memory; the next capture's is made ready
     // while the user looks at this one.
     QTimer::singleShot(250, this, [this] { ReserveCaptureMemory(); });

@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/RegProfile.h"
-#include "capture/AutoSaveName.h"
+#include "platform/RegProfile.h"
 
 // OptionsA flags. Bits without a name are carried through load and save unchanged.
 constexpr DWORD OPTA_ENABLE_SOUND = 0x1;
@@ -20,7 +19,10 @@ constexpr DWORD OPTA_PROMPT_SAVE = 0x1000;
 constexpr DWORD OPTA_RESET_MRU_ON_EXIT = 0x40000;
 constexpr DWORD OPTA_TRAY_ON_MINIMIZE = 0x80000;
 
-// AutoSaveOptions flags (ASO_*) come with the automatic naming.
+// AutoSaveOptions flags.
+constexpr uint32_t ASO_REPLACE_EXISTING = 0x1;
+constexpr uint32_t ASO_RESET_COUNTER_ON_STARTUP = 0x2;
+constexpr uint32_t ASO_WRAP_COUNTER = 0x4;
 
 constexpr int HOTKEY_TABLE_SIZE = 35;
 constexpr int HOTKEY_ACTION_COUNT = 13;

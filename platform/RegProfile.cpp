@@ -1,4 +1,4 @@
-#include "app/RegProfile.h"
+#include "platform/RegProfile.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <malloc.h>
 
+#include "app/SessionGuard.h"
 #include "app/TilletCaptureApp.h"
 #include "imagefile/MetafileTextQt.h"
 #include "shell/MainFrame.h"
@@ -18,7 +19,11 @@ int main(int argc, char** argv) {
     {
         CTilletCaptureApp app;
         // A failed start (another instance runs) still saves the settings it loaded.
-        if (app.InitInstance()) code = qapp.exec();
+        if (app.InitInstance()) {
+            // The session may end under the running program: its settings are kept then too.
+            SessionGuard guard([&app] { app.SaveSettings(); });
+            code = qapp.exec();
+        }
         int exitCode = app.ExitInstance();
         if (code == 0) code = exitCode;
     }

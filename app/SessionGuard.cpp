@@ -1,0 +1,79 @@
+#include "app/SessionGuard.h"
+
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
+
+int g_pipe[2] = {-1, -1};
+// The guard that exit() reaches; cleared before the guard goes.
+std::atomic<SessionGuard*> g_guard{nullptr};
+
+extern "C" void OnSignal(int signo) {
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(signo);
+    // A full pipe already holds a wake-up; nothing is lost by dropping this one.
+    if (g_pipe[1] >= 0) (void)!::write(g_pipe[1], &byte, 1);
+    errno = saved;
+}
+
+} // namespace
+
+SessionGuard::SessionGuard(std::function<void()> save) : m_save(std::move(save)) {
+    if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) g_pipe[0] = g_pipe[1] = -1;
+    if (g_pipe[0] >= 0) {
+        m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+        QObject::connect(m_notifier, &QSocketNotifier::activated, this, [this] { OnSignalPipe(); });
+        struct sigaction sa {};
+        sa.sa_handler = OnSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        for (int signo : kSignals) ::sigaction(signo, &sa, nullptr);
+    }
+
+    if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        // The session manager asks before it ends the session; the answer is to be saved.
+        QObject::connect(gui, &QGuiApplication::commitDataRequest, this,
+                         [this](QSessionManager&) { m_save(); });
+        QObject::connect(gui, &QGuiApplication::saveStateRequest, this,
+                         [this](QSessionManager&) { m_save(); });
+    }
+
+    static bool registered = false;
+    if (!registered) registered = std::atexit(AtExit) == 0;
+    g_guard.store(this);
+}
+
+SessionGuard::~SessionGuard() {
+    g_guard.store(nullptr);
+    // Past this point a signal ends the process as it would without the guard.
+    struct sigaction sa {};
+    sa.sa_handler = SIG_DFL;
+    sigemptyset(&sa.sa_mask);
+    for (int signo : kSignals) ::sigaction(signo, &sa, nullptr);
+}
+
+void SessionGuard::OnSignalPipe() {
+    unsigned char byte = 0;
+    while (::read(g_pipe[0], &byte, 1) == 1) m_signal = byte;
+    if (!m_signal) return;
+    m_save();
+    // The normal shut-down follows (and saves once more, with nothing changed).
+    QCoreApplication::exit(0);
+}
+
+void SessionGuard::AtExit() {
+    // exit() from inside the event loop: the display connection broke. The objects the save
+    // uses still live, since exit() unwinds no stack.
+    SessionGuard* guard = g_guard.exchange(nullptr);
+    if (guard) guard->m_save();
+}

@@ -36,6 +36,9 @@ CTilletCaptureApp::CTilletCaptureApp() : CFrameworkApp("Orvane Screen") {
 
 CTilletCaptureApp::~CTilletCaptureApp() {
     SetImageDocHost(nullptr);
+    // A frame still on screen (the session ended under it) is hidden first, while all of it
+    // lives: hiding it on the way out of its destructor reaches parts already gone.
+    if (m_pMainWnd) m_pMainWnd->hide();
     // Documents and their windows go before the frame that holds them.
     m_pDocManager.reset();
     delete m_pMainWnd;

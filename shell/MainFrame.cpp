@@ -106,6 +106,10 @@ bool CMainFrame::Create() {
 
     // Without a notification area the program still runs, with its window always reachable.
     m_tray.Create(this, TRAY_CALLBACK_MESSAGE, "Orvane Screen", ProgramIcon(), 155);
+    // A window hidden into a notification area that goes away could never come back.
+    m_tray.SetAvailabilityHandler([this](bool available) {
+        if (!available && !isVisible()) RestoreAndActivate();
+    });
 
     // Capture reads the screen on a connection of its own; the hotkeys go live.
     if (m_screen.Open()) {

@@ -64,8 +64,9 @@ SessionGuard::~SessionGuard() {
 
 void SessionGuard::OnSignalPipe() {
     unsigned char byte = 0;
-    while (::read(g_pipe[0], &byte, 1) == 1) m_signal = byte;
-    if (!m_signal) return;
+    bool signalled = false;
+    while (::read(g_pipe[0], &byte, 1) == 1) signalled = true;
+    if (!signalled) return;
     m_save();
     // The normal shut-down follows (and saves once more, with nothing changed).
     QCoreApplication::exit(0);

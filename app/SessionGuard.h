@@ -21,14 +21,10 @@ public:
     SessionGuard(const SessionGuard&) = delete;
     SessionGuard& operator=(const SessionGuard&) = delete;
 
-    // The signal that ended the session (0 while none did).
-    int EndingSignal() const { return m_signal; }
-
 private:
     void OnSignalPipe();
     static void AtExit();
 
     std::function<void()> m_save;
     QSocketNotifier* m_notifier = nullptr;
-    int m_signal = 0;
 };

@@ -3,11 +3,13 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <X11/Xlib.h>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -17,6 +19,23 @@ constexpr int kSignals[] = {SIGTERM, SIGHUP, SIGINT};
 int g_pipe[2] = {-1, -1};
 // The guard that exit() reaches; cleared before the guard goes.
 std::atomic<SessionGuard*> g_guard{nullptr};
+
+XIOErrorHandler g_previousIoHandler = nullptr;
+pthread_t g_mainThread;
+
+// Xlib's answer to a lost display is exit() on whichever thread noticed it. Two threads in
+// exit() at once (the main thread through the toolkit, another through a connection of its
+// own) would tear down the objects one uses to save while it saves. Only the main thread
+// ends the process; another one waits for that, and after a long while ends the process
+// without running anything more.
+int OnDisplayLost(Display* dpy) {
+    if (!pthread_equal(pthread_self(), g_mainThread)) {
+        for (int i = 0; i < 1000; ++i) ::usleep(10000);
+        ::_exit(1);
+    }
+    if (g_previousIoHandler) g_previousIoHandler(dpy);
+    std::exit(1);
+}
 
 extern "C" void OnSignal(int signo) {
     const int saved = errno;
@@ -49,7 +68,11 @@ SessionGuard::SessionGuard(std::function<void()> save) : m_save(std::move(save))
     }
 
     static bool registered = false;
-    if (!registered) registered = std::atexit(AtExit) == 0;
+    if (!registered) {
+        registered = std::atexit(AtExit) == 0;
+        g_mainThread = pthread_self();
+        g_previousIoHandler = XSetIOErrorHandler(OnDisplayLost);
+    }
     g_guard.store(this);
 }
 

@@ -11,7 +11,8 @@ class QSocketNotifier;
 // inside the event loop; none of these returns from the event loop, so the normal shut-down
 // never runs. A signal is turned into an event-loop wake-up through a pipe: the settings are
 // saved and the event loop ends, so the normal shut-down follows. A commit request saves. An
-// exit() while the guard lives saves on the way out.
+// exit() while the guard lives saves on the way out; a display lost under another thread's
+// connection leaves the exit to the main thread, so that one save runs with all it needs.
 class SessionGuard : public QObject {
 public:
     // save writes the settings; it runs on the main thread, or in exit() on the thread that

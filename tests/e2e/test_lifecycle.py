@@ -113,9 +113,11 @@ class Program:
         wait_for(complete, what=f"Orvn{n:05d}.JPG")
 
     def saved_whole(self):
-        """The settings were written as a whole (not just the counter): every section is there."""
+        """The settings were written as a whole, not just the counter: values only the whole
+        save writes are there."""
         text = reg_text(self.config)
-        return all(f"[{APP_KEY}\\{s}]" in text for s in ("PrintLayout", "Hotkey", "CaptureOptions"))
+        return all(v in text for v in ('"Default"="12, 44"', '"Margins"="120, 120, 120, 120"',
+                                       '"OptionsA"=dword:0008166b'))
 
 
 class RestoreTest(unittest.TestCase):

@@ -58,6 +58,8 @@ SessionGuard::SessionGuard(std::function<void()> save) : m_save(std::move(save))
         sa.sa_flags = SA_RESTART;
         for (int signo : kSignals) ::sigaction(signo, &sa, nullptr);
     }
+    // A signal held back since the start arrives now, through the pipe.
+    ReleaseSignals();
 
     if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         // The session manager asks before it ends the session; the answer is to be saved.
@@ -83,6 +85,25 @@ SessionGuard::~SessionGuard() {
     sa.sa_handler = SIG_DFL;
     sigemptyset(&sa.sa_mask);
     for (int signo : kSignals) ::sigaction(signo, &sa, nullptr);
+}
+
+namespace {
+sigset_t SessionSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signo : kSignals) sigaddset(&set, signo);
+    return set;
+}
+} // namespace
+
+void SessionGuard::HoldSignals() {
+    const sigset_t set = SessionSignals();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void SessionGuard::ReleaseSignals() {
+    const sigset_t set = SessionSignals();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 void SessionGuard::OnSignalPipe() {

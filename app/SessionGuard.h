@@ -18,6 +18,12 @@ public:
     // save writes the settings; it runs on the main thread, or in exit() on the thread that
     // called it, and must not touch the display.
     explicit SessionGuard(std::function<void()> save);
+
+    // Holds the session's signals back until a guard is made (or ReleaseSignals): called
+    // first in main, before any thread starts, so that an end of session while the program
+    // starts is answered once the settings it would save are loaded, not by a silent death.
+    static void HoldSignals();
+    static void ReleaseSignals();
     ~SessionGuard() override;
     SessionGuard(const SessionGuard&) = delete;
     SessionGuard& operator=(const SessionGuard&) = delete;

@@ -7,6 +7,7 @@
 #include "shell/MainFrame.h"
 
 int main(int argc, char** argv) {
+    SessionGuard::HoldSignals();
     // Captures and their copies are large blocks made and dropped again and again; kept in the
     // heap once freed, the next capture reuses them instead of faulting in fresh pages.
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
             // The session may end under the running program: its settings are kept then too.
             SessionGuard guard([&app] { app.SaveSettings(); });
             code = qapp.exec();
+        } else {
+            SessionGuard::ReleaseSignals();
         }
         int exitCode = app.ExitInstance();
         if (code == 0) code = exitCode;

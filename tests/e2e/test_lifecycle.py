@@ -207,9 +207,14 @@ class SessionEndTest(unittest.TestCase):
 class TrayTest(unittest.TestCase):
     def test_a_notification_area_that_comes_later_gets_the_icon(self):
         with XSession(size="1280x800x24", tray=False) as xs:
-            proc = xs.spawn([PROGRAM])
+            with open(xs.path("program.log"), "w") as log:
+                proc = xs.spawn([PROGRAM], stderr=log)
             # No notification area: the window shows, since nothing else could bring it up.
-            window = wait_for(lambda: main_visible(xs), what="the main window")[0]
+            try:
+                window = wait_for(lambda: main_visible(xs), what="the main window")[0]
+            except TimeoutError:
+                with open(xs.path("program.log")) as log:
+                    self.fail(f"no window; exit status {proc.poll()}; output:\n{log.read()}")
             xs.start_tray()
             wait_for(lambda: tray_icon(xs), what="the icon in the new notification area")
             close_box(xs, window)

@@ -3,6 +3,7 @@
 #include "app/TilletCaptureApp.h"
 #include "capture/AutoSaveName.h"
 #include "framework/MessageBox.h"
+#include "platform/RegProfile.h"
 
 QString CDocManagerEx::PromptSaveFileName(const QString& suggested) {
     AppSettings& s = m_app.settings;
@@ -50,6 +51,14 @@ QString CDocManagerEx::PromptSaveFileName(const QString& suggested) {
     uint32_t counter = uint32_t(s.autoSave.startNO);
     std::string name;
     const bool ok = MakeAutoSaveName(request, counter, ask, name);
-    s.autoSave.startNO = int(counter);
+    if (int(counter) != s.autoSave.startNO) {
+        s.autoSave.startNO = int(counter);
+        // Stored at once: after a crash the next start must not name (and, with replacing
+        // on, overwrite) a file this run has already written.
+        CRegProfile profile(m_app.RegNames(), false);
+        profile.OpenRootCreate(RegRoot::CurrentUser);
+        profile.SetSection("CaptureOptions");
+        profile.IntValue("AutoSaveStartNO", s.autoSave.startNO);
+    }
     return ok ? QString::fromStdString(name) : QString();
 }

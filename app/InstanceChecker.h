@@ -3,14 +3,16 @@
 #include <cstdint>
 #include <string>
 
-// Lets one copy of the program run per user session. The first instance holds an exclusive
-// lock on a file in $XDG_RUNTIME_DIR for as long as it lives and writes its main window's id
-// there; a later instance finds the lock taken, reads the id and asks that window to come
-// forward. The system drops the lock when a process ends in any way, so a file left by a
-// crashed instance never stops a new start.
+// Lets one copy of the program run per X display. The first instance holds an exclusive
+// lock on a file in $XDG_RUNTIME_DIR, named after the display, for as long as it lives and
+// writes its main window's id there (a nested or remote session of the same user is another
+// display and gets its own instance); a later instance finds the lock taken, reads the id and asks
+// that window to come forward. The system drops the lock when a process ends in any way, so a file
+// left by a crashed instance never stops a new start.
 class CInstanceChecker {
 public:
-    explicit CInstanceChecker(std::string appName);
+    // display: the X display name as in $DISPLAY (empty without one).
+    CInstanceChecker(const std::string& appName, const std::string& display);
     ~CInstanceChecker();
 
     // True when another instance holds the lock. Otherwise this instance takes it (for the
@@ -21,7 +23,12 @@ public:
     // Asks the other instance's window to restore itself and come forward.
     bool ActivatePreviousInstance();
 
-    static std::string LockFilePath(const std::string& appName);
+    // "host:number" of a display name: the screen number and the "unix" host (the local
+    // socket, as an empty host) are dropped, so every spelling of one server gives one name.
+    static std::string NormalizeDisplay(const std::string& display);
+    // "CInstanceChecker_MMF_<app name><normalized display>", safe as a file name.
+    static std::string LockName(const std::string& appName, const std::string& display);
+    static std::string LockFilePath(const std::string& appName, const std::string& display);
 
 private:
     std::string m_path;

@@ -22,11 +22,30 @@ uint64_t ReadId(int fd) {
 }
 } // namespace
 
-CInstanceChecker::CInstanceChecker(std::string appName) : m_path(LockFilePath(appName)) {}
+CInstanceChecker::CInstanceChecker(const std::string& appName, const std::string& display)
+    : m_path(LockFilePath(appName, display)) {}
 
 CInstanceChecker::~CInstanceChecker() = default;
 
-std::string CInstanceChecker::LockFilePath(const std::string& appName) {
+std::string CInstanceChecker::NormalizeDisplay(const std::string& display) {
+    const size_t colon = display.rfind(':');
+    if (colon == std::string::npos) return display;
+    std::string host = display.substr(0, colon);
+    if (host == "unix") host.clear();
+    std::string number = display.substr(colon + 1);
+    number = number.substr(0, number.find('.'));
+    return host + ":" + number;
+}
+
+std::string CInstanceChecker::LockName(const std::string& appName, const std::string& display) {
+    std::string name = "CInstanceChecker_MMF_" + appName + NormalizeDisplay(display);
+    // A host given as a socket path must not reach outside the runtime folder.
+    for (char& c : name)
+        if (c == '/') c = '_';
+    return name;
+}
+
+std::string CInstanceChecker::LockFilePath(const std::string& appName, const std::string& display) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string dir;
     if (runtime && *runtime == '/') {
@@ -36,7 +55,7 @@ std::string CInstanceChecker::LockFilePath(const std::string& appName) {
         dir = "/tmp/orvane-" + std::to_string(::getuid());
         ::mkdir(dir.c_str(), 0700);
     }
-    return dir + "/CInstanceChecker_MMF_" + appName;
+    return dir + "/" + LockName(appName, display);
 }
 
 bool CInstanceChecker::PreviousInstanceRunning(uint64_t windowId) {

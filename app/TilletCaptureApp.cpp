@@ -8,6 +8,7 @@
 #include <QTextBrowser>
 #include <QThread>
 #include <QUrl>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/AppServices.h"
@@ -35,6 +36,9 @@ CTilletCaptureApp::CTilletCaptureApp() : CFrameworkApp("Orvane Screen") {
 
 CTilletCaptureApp::~CTilletCaptureApp() {
     SetImageDocHost(nullptr);
+    // A frame still on screen (the session ended under it) is hidden first, while all of it
+    // lives: hiding it on the way out of its destructor reaches parts already gone.
+    if (m_pMainWnd) m_pMainWnd->hide();
     // Documents and their windows go before the frame that holds them.
     m_pDocManager.reset();
     delete m_pMainWnd;
@@ -66,7 +70,8 @@ bool CTilletCaptureApp::InitInstance() {
     // The command line is read and deliberately not acted on: no file is opened from it.
     (void)QCoreApplication::arguments();
 
-    CInstanceChecker checker(AppName().toStdString());
+    const char* display = std::getenv("DISPLAY");
+    CInstanceChecker checker(AppName().toStdString(), display ? display : "");
     if (checker.PreviousInstanceRunning(uint64_t(frame->winId()))) {
         checker.ActivatePreviousInstance();
         return false;
@@ -80,10 +85,14 @@ bool CTilletCaptureApp::InitInstance() {
     return true;
 }
 
-int CTilletCaptureApp::ExitInstance() {
+void CTilletCaptureApp::SaveSettings() {
     // The live table is the hook library's: it holds what the user set since the start.
     if (MainFrame()) ORV_GetCaptureHotKey(settings.hotkeys.keys);
     settings.Save(RegNames());
+}
+
+int CTilletCaptureApp::ExitInstance() {
+    SaveSettings();
     int code = CFrameworkApp::ExitInstance();
     if (settings.optionsA & OPTA_RESET_MRU_ON_EXIT) ClearRecentFileList();
     return code;
@@ -93,12 +102,9 @@ bool CTilletCaptureApp::SaveAllModified() {
     CMainFrame* frame = MainFrame();
     if (frame && frame->closeToTray) {
         frame->closeToTray = 0;
-        if (frame->HasTray()) {
-            frame->showMinimized();
-            frame->hide();
-        } else {
-            frame->HideToTray();
-        }
+        // Hidden straight away: a minimize first would be answered by the window manager
+        // late, possibly after a restore had shown the window again.
+        frame->HideToTray();
         return false;
     }
     if (!(settings.optionsA & OPTA_PROMPT_SAVE)) return true;

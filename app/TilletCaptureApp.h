@@ -23,6 +23,9 @@ public:
     bool SaveAllModified() override;
     void WinHelp() override;
 
+    // Writes the settings, the hotkeys as the hook library holds them now.
+    void SaveSettings();
+
     // Help for a dialog's Help button (topic numbers as the dialogs use them).
     void HelpTopic(int topic);
     // Empties the recent-file list, refreshes the menus and stores the empty list.

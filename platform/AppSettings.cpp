@@ -31,10 +31,13 @@ void CopyToBuffer(char* buffer, size_t size, const std::string& text) {
 }
 
 std::string ModuleFileName() {
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0 || size_t(n) > PATH_BUFFER - 1) return {};
-    return std::string(buf, size_t(n));
+    std::string buf(4096, '\0');
+    for (;;) {
+        ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n <= 0) return {};
+        if (size_t(n) < buf.size()) return buf.substr(0, size_t(n));
+        buf.resize(buf.size() * 2); // possibly cut: ask again with room to spare
+    }
 }
 
 namespace {
@@ -71,11 +74,14 @@ std::string DefaultOutputDirectory(const std::string& programPath) {
     if (slash == std::string::npos) return {};
     std::string programDir = programPath.substr(0, slash);
     std::string beside = programDir + "/Output";
-    if (IsDir(beside) && ::access(beside.c_str(), W_OK) == 0) return beside;
-    struct stat st {};
-    if (::stat(beside.c_str(), &st) != 0 && ::access(programDir.c_str(), W_OK) == 0 &&
-        ::mkdir(beside.c_str(), 0755) == 0)
-        return beside;
+    // A folder whose name "AutoSavePath" cannot hold would be stored cut, naming another one.
+    if (beside.size() <= PATH_BUFFER - 1) {
+        if (IsDir(beside) && ::access(beside.c_str(), W_OK) == 0) return beside;
+        struct stat st {};
+        if (::stat(beside.c_str(), &st) != 0 && ::access(programDir.c_str(), W_OK) == 0 &&
+            ::mkdir(beside.c_str(), 0755) == 0)
+            return beside;
+    }
     // An installed program: its folder is not the user's to write into.
     std::string pictures = PicturesFolder() + "/Orvane Screen";
     MakeDirs(pictures);
@@ -85,7 +91,7 @@ std::string DefaultOutputDirectory(const std::string& programPath) {
 AppSettings::AppSettings() : AppSettings(ModuleFileName()) {}
 
 AppSettings::AppSettings(const std::string& path) {
-    CopyToBuffer(programPath, PATH_BUFFER, path);
+    programPath = path;
     CopyToBuffer(autoSave.path, PATH_BUFFER, DefaultOutputDirectory(path));
 }
 
@@ -148,7 +154,7 @@ void AppSettings::Load(const RegistryNames& names) {
         profile.SetSection("1.00");
         text.clear();
         if (profile.StringValue("InstallPath", text) == ERROR_SUCCESS && !text.empty())
-            CopyToBuffer(programPath, PATH_BUFFER, text);
+            programPath = text;
     }
 }
 

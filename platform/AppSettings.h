@@ -89,16 +89,18 @@ struct AppSettings {
     DWORD colorImageBackground = 0x00C08000;
     int defaultCaptureAction = 9;
     AutoSaveSettings autoSave;
-    char programPath[PATH_BUFFER] = {};
+    // The program's own file, whatever its length: help, the autostart entry and the default
+    // output folder are found from it, so a deep install must not lose it.
+    std::string programPath;
 
     void Load(const RegistryNames& names);
     void Save(const RegistryNames& names);
     static bool OutputExtension(int typeCode, std::string& extension);
 };
 
-// The running program's file (at most 259 characters; empty when it cannot be known).
+// The running program's file (empty when it cannot be known).
 std::string ModuleFileName();
-// "Output" beside the program when that folder is (or can be made) a writable folder, else
-// the user's pictures folder + "/Orvane Screen"; the folder is created. Empty without a
-// program path.
+// "Output" beside the program when that folder is (or can be made) a writable folder whose
+// path fits "AutoSavePath", else the user's pictures folder + "/Orvane Screen"; the folder
+// is created. Empty without a program path.
 std::string DefaultOutputDirectory(const std::string& programPath);

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QHideEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
@@ -107,6 +108,10 @@ bool CMainFrame::Create() {
 
     // Without a notification area the program still runs, with its window always reachable.
     m_tray.Create(this, TRAY_CALLBACK_MESSAGE, "Orvane Screen", ProgramIcon(), 155);
+    // A window hidden into a notification area that goes away could never come back.
+    m_tray.SetAvailabilityHandler([this](bool available) {
+        if (!available && !isVisible()) RestoreAndActivate();
+    });
 
     // Without an X display the program still runs; each capture then says why it cannot.
     m_capture->Open();
@@ -128,6 +133,19 @@ void CMainFrame::ApplyWindowClass() {
 }
 
 void CMainFrame::RestoreAndActivate() {
+    ShowAndActivate();
+    m_restore.Start();
+}
+
+void CMainFrame::Reshow() {
+    // Taken for shown by the toolkit but withdrawn by the window manager: ask for the map
+    // again, which the window manager answers by managing the window afresh.
+    if (isVisible())
+        if (xcb_connection_t* c = Connection()) xcb_map_window(c, xcb_window_t(winId()));
+    ShowAndActivate();
+}
+
+void CMainFrame::ShowAndActivate() {
     if (isMinimized() || !isVisible()) showNormal();
     QWidget* target = QApplication::activeModalWidget();
     if (!target) target = this;
@@ -231,10 +249,19 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
 void CMainFrame::changeEvent(QEvent* e) {
     CMDIFrameWnd::changeEvent(e);
     if (e->type() != QEvent::WindowStateChange || !isMinimized()) return;
+    // Right after a restore a minimize is the window manager's late answer to an earlier
+    // request, not the user's: hiding then would take the restored window away again.
+    if (m_restore.Active()) return;
     if ((m_host.Settings().optionsA & OPTA_TRAY_ON_MINIMIZE) && HasTray())
         QTimer::singleShot(0, this, [this] {
-            if (isMinimized()) hide();
+            if (isMinimized() && !m_restore.Active()) hide();
         });
+}
+
+void CMainFrame::hideEvent(QHideEvent* e) {
+    // The program hides the window on purpose (tray, capture): the restore is over.
+    if (!e->spontaneous()) m_restore.Cancel();
+    CMDIFrameWnd::hideEvent(e);
 }
 
 void CMainFrame::timerEvent(QTimerEvent* e) {

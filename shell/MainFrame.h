@@ -11,6 +11,7 @@
 #include "framework/FrameWnd.h"
 #include "imagefile/ProgressSink.h"
 #include "shell/MainFrameHost.h"
+#include "shell/RestoreConfirm.h"
 #include "shell/SystemTray.h"
 
 class QLabel;
@@ -36,7 +37,8 @@ public:
     // Whether the desktop gave us a notification-area icon. Without one the window is never
     // hidden: nothing could bring it back.
     bool HasTray() override { return m_tray.Enabled(); }
-    // Show, restore and bring to the front (or the modal dialog that is open).
+    // Show, restore and bring to the front (or the modal dialog that is open), and see that
+    // the window really stays on screen.
     void RestoreAndActivate();
     // Hide into the notification area (only when there is one).
     void HideToTray();
@@ -66,10 +68,16 @@ protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
 private:
     void InstallHotkeys();
+
+    void ShowAndActivate();
+    // Shows the window again when the window manager took it away after a restore.
+    void Reshow();
+
     void OnPasteAsNewImage();
     void OnCloseAll();
     void OnExploreOutput();
@@ -77,6 +85,7 @@ private:
     MainFrameHost& m_host;
     std::unique_ptr<CCaptureController> m_capture;
     CSystemTray m_tray;
+    CRestoreConfirm m_restore{this, [this] { Reshow(); }};
     QBasicTimer m_selectionTimer;
 
     // Menu command -> (action index, menu text), from the notification-area menu.

@@ -2,8 +2,12 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QTimer>
+#include <cstdlib>
+#include <cstring>
+#include <xcb/xcb.h>
 
 #include "dialogs/AboutDlg.h"
 #include "shell/MainFrame.h"
@@ -12,11 +16,11 @@
 CSystemTray::CSystemTray() = default;
 
 CSystemTray::~CSystemTray() {
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
     RemoveIcon();
 }
 
 bool CSystemTray::Create(CMainFrame* parent, int, const QString& tip, const QIcon& icon, int id) {
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
     m_parent = parent;
     m_id = id;
     m_menu.reset(parent->BuildPopup(TrayMenu(), nullptr));
@@ -43,14 +47,50 @@ bool CSystemTray::Create(CMainFrame* parent, int, const QString& tip, const QIco
     QObject::connect(m_icon.get(), &QSystemTrayIcon::activated, this,
                      [this](QSystemTrayIcon::ActivationReason r) { OnActivated(r); });
     m_icon->show();
-    m_enabled = m_icon->isVisible();
+
+    // A notification area announces itself with a MANAGER message to the root window and
+    // goes away with its window; both come through the toolkit's connection.
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (xcb_connection_t* c = x11 ? x11->connection() : nullptr) {
+        static const char name[] = "MANAGER";
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+        m_managerAtom = reply ? reply->atom : 0;
+        std::free(reply);
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    m_enabled = QSystemTrayIcon::isSystemTrayAvailable() && m_icon->isVisible();
     return m_enabled;
 }
 
 void CSystemTray::RemoveIcon() {
-    if (!m_enabled) return;
-    m_icon->hide();
+    m_removed = true;
+    if (m_icon) m_icon->hide();
     m_enabled = false;
+}
+
+bool CSystemTray::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
+    if (type != "xcb_generic_event_t" || m_recheckQueued || m_removed) return false;
+    auto* ev = static_cast<xcb_generic_event_t*>(message);
+    const uint8_t kind = ev->response_type & 0x7f;
+    bool relevant = kind == XCB_DESTROY_NOTIFY;
+    if (kind == XCB_CLIENT_MESSAGE)
+        relevant = reinterpret_cast<xcb_client_message_event_t*>(ev)->type == m_managerAtom;
+    if (relevant) {
+        // Asked once the toolkit has seen the event too.
+        m_recheckQueued = true;
+        QTimer::singleShot(0, this, [this] { Recheck(); });
+    }
+    return false;
+}
+
+void CSystemTray::Recheck() {
+    m_recheckQueued = false;
+    if (m_removed || !m_icon) return;
+    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
+    if (available == m_enabled) return;
+    m_enabled = available;
+    if (m_onAvailability) m_onAvailability(available);
 }
 
 void CSystemTray::SetIcon(const QIcon& icon) {

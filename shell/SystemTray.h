@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QAbstractNativeEventFilter>
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <functional>
 #include <memory>
 
 class CMainFrame;
@@ -11,16 +13,24 @@ class QMenu;
 constexpr int WM_TRAY_MENU_OPENING = 1231;
 
 // The notification-area icon with its menu (155). A double-click restores the main window
-// and runs the default item.
-class CSystemTray : public QObject {
+// and runs the default item. The notification area may come after the program (a panel
+// started later at login) or go and come back (a panel restarting): the icon is kept asked
+// for throughout and shows whenever there is a notification area to hold it.
+class CSystemTray : public QObject, public QAbstractNativeEventFilter {
 public:
     CSystemTray();
     ~CSystemTray() override;
 
-    // False when the desktop has no notification area or the icon cannot be shown.
+    // False when the desktop has no notification area now or the icon cannot be shown; the
+    // icon still appears when one comes.
     bool Create(CMainFrame* parent, int callbackMessage, const QString& tip, const QIcon& icon,
                 int id);
+    // Whether the icon is in a notification area now.
     bool Enabled() const { return m_enabled; }
+    // Called with the new answer of Enabled() when a notification area comes or goes.
+    void SetAvailabilityHandler(std::function<void(bool)> handler) {
+        m_onAvailability = std::move(handler);
+    }
     void RemoveIcon();
     void SetIcon(const QIcon& icon);
     void SetDefaultItem(int item, bool byPosition) {
@@ -29,11 +39,19 @@ public:
     }
     QSystemTrayIcon* Icon() const { return m_icon.get(); }
 
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
+
 private:
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
     int DefaultCommand() const;
+    // Asks whether a notification area is there now; shows the icon in a new one.
+    void Recheck();
 
     bool m_enabled = false;
+    bool m_removed = false;
+    bool m_recheckQueued = false;
+    uint32_t m_managerAtom = 0;
+    std::function<void(bool)> m_onAvailability;
     int m_defaultItem = 0;
     bool m_defaultByPos = true;
     int m_id = 0;

@@ -158,6 +158,7 @@ class XSession:
         self.size = size
         self.window_manager = window_manager
         self.tray = tray
+        self.tray_proc = None
         self.procs = []
         self.tmp = None
         self.display = None
@@ -226,9 +227,7 @@ class XSession:
             self._spawn(["openbox", "--sm-disable"], env)
             wait_for(self._wm_running, what="the window manager")
         if self.tray:
-            self._spawn(["tint2"], env)
-            wait_for(lambda: self.dpy.selection_owner("_NET_SYSTEM_TRAY_S0"),
-                     what="the notification area")
+            self.start_tray()
 
     def stop(self):
         if getattr(self, "dpy", None):
@@ -261,6 +260,29 @@ class XSession:
 
     def path(self, *parts):
         return os.path.join(self.tmp, *parts)
+
+    def start_tray(self):
+        """Starts tint2 (the notification area) and waits until it owns the tray selection."""
+        self.tray_proc = self._spawn(["tint2"], self.env)
+        wait_for(lambda: self.dpy.selection_owner("_NET_SYSTEM_TRAY_S0"),
+                 what="the notification area")
+
+    def stop_tray(self):
+        """Stops tint2 and waits until the tray selection has no owner."""
+        if self.tray_proc:
+            self._terminate(self.tray_proc)
+            self.procs.remove(self.tray_proc)
+            self.tray_proc = None
+        wait_for(lambda: not self.dpy.selection_owner("_NET_SYSTEM_TRAY_S0"),
+                 what="the notification area to go")
+
+    def kill_server(self):
+        """Kills the X server under its clients, as a crash or a hard logout would. The
+        harness's own connection is dropped unused: Xlib would end this process on it."""
+        self.dpy = None
+        xvfb = self.procs[0]
+        xvfb.kill()
+        xvfb.wait(timeout=10)
 
     # -- internals ---------------------------------------------------------------------------
 

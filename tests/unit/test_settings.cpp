@@ -45,7 +45,7 @@ TEST_F(RegistryTest, FirstRunCreatesTheSectionsWithEveryDefault) {
     EXPECT_EQ(s.autoSave.digitCount, 5u);
     EXPECT_EQ(s.autoSave.startNO, 1);
     EXPECT_EQ(s.autoSave.options, 5u);
-    EXPECT_EQ(std::string(s.programPath), programPath);
+    EXPECT_EQ(s.programPath, programPath);
     const uint16_t keys[13] = {0x202C, 0xE043, 0x804E, 0xA053, 0xA052, 0xC043, 0xA045,
                                0xA050, 0xC04D, 0xA044, 0xC053, 0xC04C, 0x002C};
     for (int i = 0; i < HOTKEY_TABLE_SIZE; ++i)
@@ -159,7 +159,7 @@ TEST_F(RegistryTest, DamagedUserFileYieldsDefaultsAndInstallPathComesFromTheMach
     s.Load(kNames);
     EXPECT_EQ(s.optionsA, 0x0008166Bu);
     EXPECT_EQ(s.hotkeys.keys[12], 0x2C);
-    EXPECT_STREQ(s.programPath, "/opt/orvane/OrvaneScreen");
+    EXPECT_EQ(s.programPath, "/opt/orvane/OrvaneScreen");
     s.Save(kNames);
     // The machine's value is never written into the user's file.
     EXPECT_EQ(Read(userFile).find("InstallPath"), std::string::npos);
@@ -179,6 +179,48 @@ TEST_F(RegistryTest, OutputFolderFallsBackToPicturesWhenBesideTheProgramIsNotAFo
     EXPECT_EQ(out, home + "/Pictures/Orvane Screen");
     EXPECT_TRUE(std::filesystem::is_directory(out));
     EXPECT_EQ(DefaultOutputDirectory("noslash"), "");
+}
+
+// Installed deep in a tree: the program keeps its whole path, and what is found from it
+// (help, the autostart entry, the output folder) names real places, not cut ones.
+TEST_F(RegistryTest, DeepInstallKeepsTheProgramPath) {
+    std::string deep = dir + "/bin";
+    while (deep.size() < 400) deep += "/a-rather-long-folder-name";
+    std::filesystem::create_directories(deep);
+    const std::string program = deep + "/OrvaneScreen";
+    std::string home = dir + "/home";
+    std::filesystem::create_directories(home);
+    const char* oldHome = getenv("HOME");
+    std::string saved = oldHome ? oldHome : "";
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    AppSettings s(program);
+    EXPECT_EQ(s.programPath, program);
+    // "Output" beside the program does not fit the stored folder name: the pictures folder.
+    EXPECT_EQ(std::string(s.autoSave.path), home + "/Pictures/Orvane Screen");
+    EXPECT_TRUE(std::filesystem::is_directory(s.autoSave.path));
+    EXPECT_EQ(HelpLocation(s.programPath, HelpTopicPath(0)), deep + "/help/index.htm");
+    EXPECT_NE(AutostartEntry(s.programPath).find("Exec=\"" + program + "\"\n"), std::string::npos);
+    EXPECT_TRUE(SetStartWithSystem(true, s.programPath));
+    EXPECT_NE(Read(home + "/.config/autostart/OrvaneScreen.desktop").find(program),
+              std::string::npos);
+
+    // An install path from the machine's settings is kept whole as well.
+    Write(machineFile, "Windows Registry Editor Version 5.00\n\n"
+                       "[HKEY_LOCAL_MACHINE\\software\\Orvane\\Orvane Screen\\1.00]\n"
+                       "\"InstallPath\"=\"" +
+                           deep + "/Other\"\n");
+    Reload();
+    s.Load(kNames);
+    EXPECT_EQ(s.programPath, deep + "/Other");
+    setenv("HOME", saved.c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+
+    // This very program's path comes back whole.
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(ModuleFileName(), std::string(buf, size_t(n)));
 }
 
 TEST(OutputTypes, ExtensionLookup) {

@@ -85,8 +85,9 @@ private:
 };
 
 // Collects an encoder's output in memory, up to a fixed capacity, and writes the file when
-// closed. The file on disk is only replaced once encoding has succeeded; a sink destroyed
-// without Close leaves an existing file as it was and removes one it created.
+// closed. The output goes to a temporary file beside the target, which replaces the target
+// only once it is completely on disk: a failed encode or write (a full disk, a file-size
+// limit) leaves an existing file as it was, and a sink destroyed without Close writes nothing.
 class CFileSink {
 public:
     CFileSink() = default;
@@ -111,15 +112,19 @@ public:
     // Lets a writer that seeks (TIFF) move inside what was written.
     void SetSize(size_t size) { m_size = size; }
 
-    // Writes the collected bytes to the file. Raises code 1 when the file cannot be written.
+    // Writes the collected bytes to the file. Raises code 1 when the file cannot be written;
+    // the file is then as it was before.
     void Close();
 
 private:
     void Discard() noexcept;
 
-    std::string m_path;
+    std::string m_path;     // the file to replace (a symbolic link's target)
+    std::string m_tempPath; // where the output is written first
     int m_fd = -1;
-    bool m_created = false;
+    bool m_keepMode = false; // the target exists: the new file gets its mode and owner
+    unsigned m_mode = 0;
+    unsigned m_uid = 0, m_gid = 0;
     uint8_t* m_buffer = nullptr;
     size_t m_bufferSize = 0; // may exceed the capacity when a larger buffer was reused
     size_t m_capacity = 0;

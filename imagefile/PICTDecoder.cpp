@@ -113,10 +113,16 @@ void PictReader::Run(int wantedBpp) {
         Skip(2);
     } else if (v[0] == 0x00 && v[1] == 0x11) {
         Skip(2);
-        const uint16_t version = Word();
-        if (version != 0x02FF)
-            RaiseImageError(CTextException::WrongSignature, "Illegal version number.");
-        m_version = 2;
+        // A version 1 picture may start with a no-op byte before its version opcode, which
+        // reads as 00 11 01; version 2 has the word 02 FF there.
+        if (m_src.GetBufferPtr(1)[0] == 0x01) {
+            Skip(1);
+        } else {
+            const uint16_t version = Word();
+            if (version != 0x02FF)
+                RaiseImageError(CTextException::WrongSignature, "Illegal version number.");
+            m_version = 2;
+        }
     } else {
         RaiseImageError(CTextException::WrongSignature,
                         "Error decoding pict: Version number missing.");

@@ -25,10 +25,11 @@ enum class PixelKind {
 
 // 5-5-5 with the attribute bit (bit 15) as alpha when the file says it has one: set means
 // opaque, clear means transparent. Files without attribute bits keep every pixel opaque,
-// since most writers leave bit 15 clear.
+// since most writers leave bit 15 clear. Each channel moves to the top of its byte (31 gives
+// 248), the same way the bitmap decoder reads its 16-bit pixels.
 inline RGBAPIXEL From555(unsigned v, bool attributeAlpha) {
-    const auto widen = [](unsigned c) { return uint8_t(c << 3 | c >> 2); };
-    return {widen(v & 31), widen((v >> 5) & 31), widen((v >> 10) & 31),
+    const auto top = [](unsigned c) { return uint8_t(c << 3); };
+    return {top(v & 31), top((v >> 5) & 31), top((v >> 10) & 31),
             uint8_t(attributeAlpha ? ((v & 0x8000) ? 255 : 0) : 255)};
 }
 

@@ -1,6 +1,6 @@
 #include "capture/ScreenGrab.h"
 
-#include "editor/Parallel.h"
+#include "imagefile/Bands.h"
 
 #include <algorithm>
 #include <cstring>
@@ -283,7 +283,7 @@ void CScreenGrabber::Grab(const ScreenRect& rect, ShapeMask& mask, uint32_t colo
             std::fill(row + filled, row + width, background);
         }
     };
-    editor::ForEachBand(height, 64, 8.0 * width, copyRows, [](int) {});
+    ForEachBand(height, 64, 8.0 * width, copyRows, [](int) {});
     if (image && !(m_shm && image == m_shm->image)) XDestroyImage(image);
 }
 

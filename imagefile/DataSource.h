@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ProgressSink.h"
 
 // Bytes a decoder reads from. Reads hand out pointers into the source's own memory instead of
@@ -34,14 +35,8 @@ public:
     bool TryRead(size_t n, const uint8_t** data) noexcept;
 
     uint8_t ReadByte() { return *ReadNBytes(1); }
-    uint16_t ReadLE16() {
-        const uint8_t* p = ReadNBytes(2);
-        return uint16_t(p[0] | p[1] << 8);
-    }
-    uint32_t ReadLE32() {
-        const uint8_t* p = ReadNBytes(4);
-        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    }
+    uint16_t ReadLE16() { return LE16(ReadNBytes(2)); }
+    uint32_t ReadLE32() { return LE32(ReadNBytes(4)); }
 
     void SetProgressSink(ProgressSink* sink) { m_progress = sink; }
     // Ends reading: reports completion to the progress sink and lets go of the data.

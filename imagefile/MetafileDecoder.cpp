@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/MetafileText.h"
 #include "imagefile/PictureDecoder.h"
@@ -34,14 +35,8 @@ constexpr size_t kMaxObjects = 65536;
                     "Windows Metafile functions failed to load this image.");
 }
 
-uint16_t LE16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
 int16_t S16(const uint8_t* p) {
     return int16_t(LE16(p));
-}
-uint32_t LE32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 int32_t S32(const uint8_t* p) {
     return int32_t(LE32(p));

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureDecoder.h"
 
@@ -30,15 +31,9 @@ public:
 
 private:
     uint8_t Byte() { return m_src.ReadByte(); }
-    uint16_t Word() {
-        const uint8_t* p = m_src.ReadNBytes(2);
-        return uint16_t(p[0] << 8 | p[1]);
-    }
+    uint16_t Word() { return BE16(m_src.ReadNBytes(2)); }
     int16_t SWord() { return int16_t(Word()); }
-    uint32_t Long() {
-        const uint8_t* p = m_src.ReadNBytes(4);
-        return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-    }
+    uint32_t Long() { return BE32(m_src.ReadNBytes(4)); }
     Rect ReadRect() {
         Rect r;
         r.top = SWord();
@@ -304,7 +299,7 @@ void PictReader::Pixels(unsigned op, bool draw) {
         for (unsigned i = 0; i < entries; ++i) {
             const uint8_t* e = ct + 8 * i;
             // Device tables give the colours in order; others name each entry's value.
-            const unsigned value = (flags & 0x8000) ? i : unsigned(e[0] << 8 | e[1]);
+            const unsigned value = (flags & 0x8000) ? i : unsigned(BE16(e));
             pm.table[value] = {e[6], e[4], e[2], 255};
             size = std::max(size, value + 1);
         }
@@ -381,7 +376,7 @@ void PictReader::Pixels(unsigned op, bool draw) {
             }
         } else if (pixelSize == 16) {
             for (int x = 0; x < width; ++x) {
-                const unsigned v = unsigned(row[2 * size_t(x)] << 8 | row[2 * size_t(x) + 1]);
+                const unsigned v = BE16(row.data() + 2 * size_t(x));
                 const auto widen = [](unsigned c) { return uint32_t(c << 3 | c >> 2); };
                 colours[size_t(x)] =
                     widen(v & 31) | widen((v >> 5) & 31) << 8 | widen((v >> 10) & 31) << 16;

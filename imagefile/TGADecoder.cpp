@@ -2,14 +2,11 @@
 #include <cstring>
 #include <vector>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureDecoder.h"
 
 namespace {
-
-uint16_t LE16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
 
 // How a file's pixels become the picture's: palette indices, grey values or colours.
 enum class PixelKind {

@@ -183,7 +183,7 @@ struct State {
     Affine world;
     PointF pos{0, 0};
     bool clipped = false;
-    raster::RectI clip{0, 0, 0, 0};
+    CRect clip{0, 0, 0, 0};
     Font font;
     unsigned textAlign = 0;
 };
@@ -390,10 +390,10 @@ void Player::Bezier(const std::vector<PointF>& logical, bool fromCurrent) {
 
 void Player::IntersectClip(double l, double t, double r, double b) {
     const PointF p = Map(l, t), q = Map(r, b);
-    raster::RectI rc{raster::ToInt(std::round(std::min(p.x, q.x))),
-                     raster::ToInt(std::round(std::min(p.y, q.y))),
-                     raster::ToInt(std::round(std::max(p.x, q.x))),
-                     raster::ToInt(std::round(std::max(p.y, q.y)))};
+    CRect rc{raster::ToInt(std::round(std::min(p.x, q.x))),
+             raster::ToInt(std::round(std::min(p.y, q.y))),
+             raster::ToInt(std::round(std::max(p.x, q.x))),
+             raster::ToInt(std::round(std::max(p.y, q.y)))};
     if (m_state.clipped) {
         rc.left = std::max(rc.left, m_state.clip.left);
         rc.top = std::max(rc.top, m_state.clip.top);

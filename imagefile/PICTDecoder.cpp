@@ -10,14 +10,9 @@
 #include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureDecoder.h"
+#include "imagefile/Rect.h"
 
 namespace {
-
-struct Rect {
-    int top = 0, left = 0, bottom = 0, right = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-};
 
 [[noreturn]] void RaiseMalformed(const char* text) {
     RaiseImageError(CTextException::Malformed, text);
@@ -34,8 +29,8 @@ private:
     uint16_t Word() { return BE16(m_src.ReadNBytes(2)); }
     int16_t SWord() { return int16_t(Word()); }
     uint32_t Long() { return BE32(m_src.ReadNBytes(4)); }
-    Rect ReadRect() {
-        Rect r;
+    CRect ReadRect() {
+        CRect r;
         r.top = SWord();
         r.left = SWord();
         r.bottom = SWord();
@@ -59,14 +54,14 @@ private:
     CDataSource& m_src;
     CPicture& m_picture;
     int m_version = 1;
-    Rect m_frame;
+    CRect m_frame;
 };
 
 // The part of PackBits and of the row layouts shared by bitmaps and pixmaps.
 struct PixMapInfo {
     bool isPixMap = false;
     int rowBytes = 0;
-    Rect bounds;
+    CRect bounds;
     int packType = 0;
     int pixelSize = 1;
     int cmpCount = 1;
@@ -307,7 +302,7 @@ void PictReader::Pixels(unsigned op, bool draw) {
     } else if (!pm.isPixMap) {
         pm.table = {{255, 255, 255, 255}, {0, 0, 0, 255}};
     }
-    Rect srcRect, dstRect;
+    CRect srcRect, dstRect;
     if (draw) {
         srcRect = ReadRect();
         dstRect = ReadRect();
@@ -401,7 +396,7 @@ void PictReader::Pixels(unsigned op, bool draw) {
         // Place the row: the source rectangle (in bounds coordinates) is scaled onto the
         // destination rectangle (in frame coordinates), clipped to the picture.
         const int sy = pm.bounds.top + y;
-        const Rect src = clipSrc ? srcRect : pm.bounds;
+        const CRect src = clipSrc ? srcRect : pm.bounds;
         if (sy < src.top || sy >= src.bottom || dstW <= 0 || dstH <= 0) continue;
         const int64_t y0 = dstRect.top + int64_t(sy - src.top) * dstH / src.Height() - m_frame.top;
         const int64_t y1 =

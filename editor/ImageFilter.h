@@ -21,9 +21,6 @@ public:
     virtual void ApplyInPlace(CPicture& picture);
     virtual void Apply(const CPicture& source, CPicture& destination) = 0;
 
-    ProgressSink* GetProgressSink() const { return m_progress; }
-    void SetProgressSink(ProgressSink* progress) { m_progress = progress; }
-
 protected:
     void Report(double fraction) const {
         if (m_progress) m_progress->OnProgress(fraction);

@@ -35,7 +35,6 @@ public:
     bool TryRead(size_t n, const uint8_t** data) noexcept;
 
     uint8_t ReadByte() { return *ReadNBytes(1); }
-    uint16_t ReadLE16() { return LE16(ReadNBytes(2)); }
     uint32_t ReadLE32() { return LE32(ReadNBytes(4)); }
 
     void SetProgressSink(ProgressSink* sink) { m_progress = sink; }

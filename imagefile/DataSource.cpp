@@ -268,7 +268,8 @@ void CFileSink::Close() {
         }
         ok = ::fchmod(m_fd, mode_t(m_mode)) == 0;
     }
-    // On disk before it replaces the old file, so that a crash leaves one of the two whole.
+    // On disk before it replaces the old file: a crash then leaves one of the two whole, and
+    // a full disk is reported here, where delayed allocation may only find it out.
     if (ok) ok = ::fsync(m_fd) == 0;
     if (::close(m_fd) != 0) ok = false;
     m_fd = -1;

@@ -5,8 +5,8 @@
 
 #include "BenchPictures.h"
 #include "editor/Filters.h"
-#include "editor/Parallel.h"
 #include "editor/Resample.h"
+#include "imagefile/Bands.h"
 
 namespace {
 
@@ -22,7 +22,8 @@ const CPicture& Photo(int width, int height) {
 // Argument 0: 0 = 3840x2160 -> 1920x1080, 1 = 1920x1080 -> 3840x2160. Argument 1: threads.
 template <class Make> void Resize(benchmark::State& state, Make make) {
     const bool up = state.range(0) != 0;
-    editor::SetMaxThreads(int(state.range(1)));
+    const int threadsBefore = GetMaxThreads();
+    SetMaxThreads(int(state.range(1)));
     const CPicture& src = up ? Photo(1920, 1080) : Photo(3840, 2160);
     const int w = up ? 3840 : 1920, h = up ? 2160 : 1080;
     std::unique_ptr<ImageFilter> f = make(w, h);
@@ -32,7 +33,7 @@ template <class Make> void Resize(benchmark::State& state, Make make) {
         benchmark::DoNotOptimize(dst.GetBits());
     }
     state.SetLabel(up ? "up" : "down");
-    editor::SetMaxThreads(2);
+    SetMaxThreads(threadsBefore);
 }
 
 void BM_ResizeBilinear(benchmark::State& s) {
@@ -54,14 +55,15 @@ BENCHMARK(BM_ResizeGaussian)->ArgsProduct({{0, 1}, {2}})->Unit(benchmark::kMilli
 
 // Point operations and rotations on a 3840x2160 32-bit picture. Argument: threads.
 template <class F> void Op(benchmark::State& state, F&& filter) {
-    editor::SetMaxThreads(int(state.range(0)));
+    const int threadsBefore = GetMaxThreads();
+    SetMaxThreads(int(state.range(0)));
     const CPicture& src = Photo(3840, 2160);
     CDibSectionPicture dst;
     for (auto _ : state) {
         filter.Apply(src, dst);
         benchmark::DoNotOptimize(dst.GetBits());
     }
-    editor::SetMaxThreads(2);
+    SetMaxThreads(threadsBefore);
 }
 
 void BM_Memcpy4K(benchmark::State& state) {

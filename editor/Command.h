@@ -73,9 +73,6 @@ public:
     CCommand* CreateRedoCommand() override;
     void GetDescription(std::string& out) const override { out = m_description; }
 
-    const ImageFilter* GetFilter() const { return m_filter.get(); }
-    const CPicture& GetSnapshot() const { return *m_snapshot; }
-
 private:
     std::unique_ptr<ImageFilter> m_filter;
     std::unique_ptr<CPicture> m_snapshot;

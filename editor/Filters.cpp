@@ -4,14 +4,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "editor/Parallel.h"
+#include "imagefile/Bands.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
 
 using editor::As32Bit;
-using editor::ForEachBand;
 using editor::ScratchPicture;
 
 namespace {

@@ -3,11 +3,6 @@
 #include <algorithm>
 #include <memory>
 
-CRect CRect::Normalized() const {
-    return {std::min(left, right), std::min(top, bottom), std::max(left, right),
-            std::max(top, bottom)};
-}
-
 ImageFilter::~ImageFilter() = default;
 
 void ImageFilter::ApplyInPlace(CPicture& picture) {

@@ -2,19 +2,8 @@
 
 #include "imagefile/Picture.h"
 #include "imagefile/ProgressSink.h"
+#include "imagefile/Rect.h"
 #include <functional>
-
-// A rectangle in picture coordinates; right and bottom are exclusive.
-struct CRect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool IsEmpty() const { return right <= left || bottom <= top; }
-    // Swaps left with right and top with bottom where needed.
-    CRect Normalized() const;
-    bool operator==(const CRect&) const = default;
-};
 
 // One editing operation with its parameters. It can be applied any number of times; the
 // source is only read and the destination is recreated by the filter.
@@ -31,9 +20,6 @@ public:
     // the size and depth may change. The picture is replaced only once Apply has finished.
     virtual void ApplyInPlace(CPicture& picture);
     virtual void Apply(const CPicture& source, CPicture& destination) = 0;
-
-    ProgressSink* GetProgressSink() const { return m_progress; }
-    void SetProgressSink(ProgressSink* progress) { m_progress = progress; }
 
 protected:
     void Report(double fraction) const {

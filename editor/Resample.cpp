@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "editor/Parallel.h"
+#include "imagefile/Bands.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -460,7 +460,7 @@ void ResizeFilter::Apply(const CPicture& source, CPicture& destination) {
     static_assert(kColumnChunk % 2 == 0, "the wide kernels take outputs in pairs");
 #endif
     const double hCost = double(outW) * 4 * horizontal.maxCount;
-    editor::ForEachBand(
+    ForEachBand(
         H, 8, hCost,
         [&](int begin, int end) {
             for (int y = begin; y < end; ++y) {
@@ -488,7 +488,7 @@ void ResizeFilter::Apply(const CPicture& source, CPicture& destination) {
     Report(0.5);
     const Taps vertical(ContributionTable(outH, H, m_radius, m_kernel), H);
     const double vCost = double(outH) * 4 * vertical.maxCount;
-    editor::ForEachBand(
+    ForEachBand(
         outW, kColumnChunk, vCost,
         [&](int begin, int end) {
             std::vector<const uint8_t*> rows(size_t(vertical.maxCount));

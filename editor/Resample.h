@@ -44,10 +44,6 @@ public:
           m_kernel(kernel) {}
     void Apply(const CPicture& source, CPicture& destination) override;
 
-    int GetNewWidth() const { return m_newWidth; }
-    int GetNewHeight() const { return m_newHeight; }
-    double GetRadius() const { return m_radius; }
-
     // Off: the portable loops even where the processor has wider vector instructions (both
     // give the same bytes; tests run both).
     static void EnableVectorKernels(bool enable);

@@ -2,14 +2,11 @@
 #include <cstring>
 #include <vector>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureDecoder.h"
 
 namespace {
-
-uint32_t LE32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 [[noreturn]] void RaiseRowOverrun() {
     RaiseImageError(CTextException::Malformed, "Bitmap decoder: Compressed data overruns a row.");

@@ -1,18 +1,7 @@
 #include <cstring>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/PictureEncoder.h"
-
-namespace {
-
-void PutLE16(uint8_t* p, unsigned v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-}
-void PutLE32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i));
-}
-
-} // namespace
 
 void CBMPEncoder::DoEncode(CFileSink& sink, const CPicture& picture) {
     const int width = picture.GetWidth(), height = picture.GetHeight();

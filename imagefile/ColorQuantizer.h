@@ -14,7 +14,6 @@ public:
 
     CColorQuantizer(int paletteMode, int ditherType);
 
-    int GetPaletteMode() const { return m_paletteMode; }
     // Every dither type maps each pixel to its nearest entry for now.
     int GetDitherType() const { return m_ditherType; }
 

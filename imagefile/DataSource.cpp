@@ -1,6 +1,7 @@
 #include "imagefile/DataSource.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -170,12 +171,41 @@ CFileSink::~CFileSink() {
 
 int CFileSink::Open(const std::string& path, size_t capacity) {
     Discard();
-    // The existing file is not truncated here: it is only replaced once encoding succeeded.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    bool created = false;
-    if (fd < 0 && errno == ENOENT) {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        created = fd >= 0;
+    // Saving through a symbolic link replaces the file it points to, not the link.
+    std::string target = path;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (resolved) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    // A file the user may not write stays as it is, even where its folder would allow
+    // replacing it.
+    if (exists && (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0))
+        return kFileAccessError;
+    if (!exists && errno != ENOENT) return kFileAccessError;
+
+    const size_t slash = target.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    int fd = -1;
+    std::string temp;
+    for (unsigned attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        // Unique among the process's own sinks by the counter; a name left by a process that
+        // died mid-save only costs another attempt.
+        static std::atomic<unsigned> s_serial{0};
+        char suffix[48];
+        std::snprintf(suffix, sizeof suffix, ".%ld-%u.tmp", long(::getpid()),
+                      s_serial.fetch_add(1, std::memory_order_relaxed));
+        temp = folder + "." + name + suffix;
+        // Mode 0666 lets the umask and the folder's default permissions decide, as for any
+        // file the user creates.
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return kFileAccessError;
     // Pages of the buffer are only touched as output arrives, so a generous capacity is free.
@@ -183,12 +213,16 @@ int CFileSink::Open(const std::string& path, size_t capacity) {
     uint8_t* buffer = TakeSinkBuffer(capacity, &granted);
     if (!buffer) {
         ::close(fd);
-        if (created) ::unlink(path.c_str());
+        ::unlink(temp.c_str());
         return CTextException::OutOfMemory;
     }
-    m_path = path;
+    m_path = target;
+    m_tempPath = temp;
     m_fd = fd;
-    m_created = created;
+    m_keepMode = exists;
+    m_mode = exists ? unsigned(st.st_mode & 07777) : 0;
+    m_uid = exists ? unsigned(st.st_uid) : 0;
+    m_gid = exists ? unsigned(st.st_gid) : 0;
     m_buffer = buffer;
     m_bufferSize = granted;
     m_capacity = capacity;
@@ -216,7 +250,7 @@ size_t CFileSink::WriteSome(const void* data, size_t n) noexcept {
 
 void CFileSink::Close() {
     if (m_fd < 0) return;
-    bool ok = ::ftruncate(m_fd, 0) == 0;
+    bool ok = true;
     for (size_t done = 0; ok && done < m_size;) {
         const ssize_t n = ::write(m_fd, m_buffer + done, m_size - done);
         if (n < 0 && errno == EINTR) continue;
@@ -225,8 +259,22 @@ void CFileSink::Close() {
         else
             done += size_t(n);
     }
+    if (ok && m_keepMode) {
+        // The replacement keeps what the old file had; a group the user may not give away
+        // is left as the new file's.
+        if (::fchown(m_fd, uid_t(m_uid), gid_t(m_gid)) != 0) {
+            const int groupOnly = ::fchown(m_fd, uid_t(-1), gid_t(m_gid));
+            (void)groupOnly;
+        }
+        ok = ::fchmod(m_fd, mode_t(m_mode)) == 0;
+    }
+    // On disk before it replaces the old file: a crash then leaves one of the two whole, and
+    // a full disk is reported here, where delayed allocation may only find it out.
+    if (ok) ok = ::fsync(m_fd) == 0;
     if (::close(m_fd) != 0) ok = false;
     m_fd = -1;
+    if (ok) ok = ::rename(m_tempPath.c_str(), m_path.c_str()) == 0;
+    if (!ok) ::unlink(m_tempPath.c_str());
     ReturnSinkBuffer(m_buffer, m_bufferSize);
     m_buffer = nullptr;
     m_capacity = m_size = m_bufferSize = 0;
@@ -236,7 +284,7 @@ void CFileSink::Close() {
 void CFileSink::Discard() noexcept {
     if (m_fd >= 0) {
         ::close(m_fd);
-        if (m_created) ::unlink(m_path.c_str());
+        ::unlink(m_tempPath.c_str());
     }
     m_fd = -1;
     ReturnSinkBuffer(m_buffer, m_bufferSize);

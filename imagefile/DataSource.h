@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ProgressSink.h"
 
 // Bytes a decoder reads from. Reads hand out pointers into the source's own memory instead of
@@ -34,14 +35,7 @@ public:
     bool TryRead(size_t n, const uint8_t** data) noexcept;
 
     uint8_t ReadByte() { return *ReadNBytes(1); }
-    uint16_t ReadLE16() {
-        const uint8_t* p = ReadNBytes(2);
-        return uint16_t(p[0] | p[1] << 8);
-    }
-    uint32_t ReadLE32() {
-        const uint8_t* p = ReadNBytes(4);
-        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    }
+    uint32_t ReadLE32() { return LE32(ReadNBytes(4)); }
 
     void SetProgressSink(ProgressSink* sink) { m_progress = sink; }
     // Ends reading: reports completion to the progress sink and lets go of the data.
@@ -85,8 +79,9 @@ private:
 };
 
 // Collects an encoder's output in memory, up to a fixed capacity, and writes the file when
-// closed. The file on disk is only replaced once encoding has succeeded; a sink destroyed
-// without Close leaves an existing file as it was and removes one it created.
+// closed. The output goes to a temporary file beside the target, which replaces the target
+// only once it is completely on disk: a failed encode or write (a full disk, a file-size
+// limit) leaves an existing file as it was, and a sink destroyed without Close writes nothing.
 class CFileSink {
 public:
     CFileSink() = default;
@@ -111,15 +106,19 @@ public:
     // Lets a writer that seeks (TIFF) move inside what was written.
     void SetSize(size_t size) { m_size = size; }
 
-    // Writes the collected bytes to the file. Raises code 1 when the file cannot be written.
+    // Writes the collected bytes to the file. Raises code 1 when the file cannot be written;
+    // the file is then as it was before.
     void Close();
 
 private:
     void Discard() noexcept;
 
-    std::string m_path;
+    std::string m_path;     // the file to replace (a symbolic link's target)
+    std::string m_tempPath; // where the output is written first
     int m_fd = -1;
-    bool m_created = false;
+    bool m_keepMode = false; // the target exists: the new file gets its mode and owner
+    unsigned m_mode = 0;
+    unsigned m_uid = 0, m_gid = 0;
     uint8_t* m_buffer = nullptr;
     size_t m_bufferSize = 0; // may exceed the capacity when a larger buffer was reused
     size_t m_capacity = 0;

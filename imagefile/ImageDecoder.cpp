@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureDecoder.h"
 
@@ -26,10 +27,6 @@ struct SourceCloser {
 
 bool Match(const uint8_t* head, size_t size, size_t offset, const char* bytes, size_t n) {
     return offset + n <= size && std::memcmp(head + offset, bytes, n) == 0;
-}
-
-uint32_t LE32At(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 bool LooksLikeTarga(const uint8_t* h, size_t n) {
@@ -61,7 +58,7 @@ ImageDecoder::FileType ImageDecoder::Recognize(const std::string& path, const ui
     if (Match(h, n, 0, "\xFF\xD8\xFF", 3)) return FileType::Jpeg;
     if (Match(h, n, 0, "\x89PNG", 4)) return FileType::Png;
     if ((Match(h, n, 0, "\xC5\xD0\xD3\xC6", 4) || Match(h, n, 0, "\xC6\xD3\xD0\xC5", 4)) &&
-        n >= 28 && LE32At(h + 20) != 0 && LE32At(h + 24) != 0)
+        n >= 28 && LE32(h + 20) != 0 && LE32(h + 24) != 0)
         return FileType::EpsTiffPreview;
     if (n >= 3 && h[0] == 0x0A && h[2] == 0x01) return FileType::Pcx;
     if (n >= 2 && h[0] == 'P' && (h[1] == '2' || h[1] == '5')) return FileType::Pgm;
@@ -147,7 +144,7 @@ void ImageDecoder::Decode(CDataSource& source, const std::string& path, CPicture
         break;
     case FileType::EpsTiffPreview:
         // The TIFF section's offset is at 20; its own offsets count from there.
-        source.Seek(LE32At(head + 20));
+        source.Seek(LE32(head + 20));
         decoder = &tiff;
         break;
     }

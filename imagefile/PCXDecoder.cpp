@@ -2,14 +2,11 @@
 #include <cstring>
 #include <vector>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureDecoder.h"
 
 namespace {
-
-uint16_t LE16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
 
 // The 16 colours files without a header palette were drawn with.
 constexpr uint8_t kDefaultColours[16][3] = {

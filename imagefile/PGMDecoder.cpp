@@ -1,5 +1,6 @@
 #include <cstring>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureDecoder.h"
 
@@ -100,7 +101,7 @@ void CPGMDecoder::MakePicture(CDataSource& source, CPicture& picture, int wanted
             if (!binary)
                 v = numbers.Next();
             else if (wide)
-                v = uint32_t(in[2 * x]) << 8 | in[2 * x + 1];
+                v = BE16(in + 2 * x);
             else
                 v = in[x];
             const uint8_t g = toGrey(v);

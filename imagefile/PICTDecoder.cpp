@@ -7,16 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureDecoder.h"
+#include "imagefile/Rect.h"
 
 namespace {
-
-struct Rect {
-    int top = 0, left = 0, bottom = 0, right = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-};
 
 [[noreturn]] void RaiseMalformed(const char* text) {
     RaiseImageError(CTextException::Malformed, text);
@@ -30,17 +26,11 @@ public:
 
 private:
     uint8_t Byte() { return m_src.ReadByte(); }
-    uint16_t Word() {
-        const uint8_t* p = m_src.ReadNBytes(2);
-        return uint16_t(p[0] << 8 | p[1]);
-    }
+    uint16_t Word() { return BE16(m_src.ReadNBytes(2)); }
     int16_t SWord() { return int16_t(Word()); }
-    uint32_t Long() {
-        const uint8_t* p = m_src.ReadNBytes(4);
-        return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-    }
-    Rect ReadRect() {
-        Rect r;
+    uint32_t Long() { return BE32(m_src.ReadNBytes(4)); }
+    CRect ReadRect() {
+        CRect r;
         r.top = SWord();
         r.left = SWord();
         r.bottom = SWord();
@@ -64,14 +54,14 @@ private:
     CDataSource& m_src;
     CPicture& m_picture;
     int m_version = 1;
-    Rect m_frame;
+    CRect m_frame;
 };
 
 // The part of PackBits and of the row layouts shared by bitmaps and pixmaps.
 struct PixMapInfo {
     bool isPixMap = false;
     int rowBytes = 0;
-    Rect bounds;
+    CRect bounds;
     int packType = 0;
     int pixelSize = 1;
     int cmpCount = 1;
@@ -113,10 +103,16 @@ void PictReader::Run(int wantedBpp) {
         Skip(2);
     } else if (v[0] == 0x00 && v[1] == 0x11) {
         Skip(2);
-        const uint16_t version = Word();
-        if (version != 0x02FF)
-            RaiseImageError(CTextException::WrongSignature, "Illegal version number.");
-        m_version = 2;
+        // A version 1 picture may start with a no-op byte before its version opcode, which
+        // reads as 00 11 01; version 2 has the word 02 FF there.
+        if (m_src.GetBufferPtr(1)[0] == 0x01) {
+            Skip(1);
+        } else {
+            const uint16_t version = Word();
+            if (version != 0x02FF)
+                RaiseImageError(CTextException::WrongSignature, "Illegal version number.");
+            m_version = 2;
+        }
     } else {
         RaiseImageError(CTextException::WrongSignature,
                         "Error decoding pict: Version number missing.");
@@ -298,7 +294,7 @@ void PictReader::Pixels(unsigned op, bool draw) {
         for (unsigned i = 0; i < entries; ++i) {
             const uint8_t* e = ct + 8 * i;
             // Device tables give the colours in order; others name each entry's value.
-            const unsigned value = (flags & 0x8000) ? i : unsigned(e[0] << 8 | e[1]);
+            const unsigned value = (flags & 0x8000) ? i : unsigned(BE16(e));
             pm.table[value] = {e[6], e[4], e[2], 255};
             size = std::max(size, value + 1);
         }
@@ -306,7 +302,7 @@ void PictReader::Pixels(unsigned op, bool draw) {
     } else if (!pm.isPixMap) {
         pm.table = {{255, 255, 255, 255}, {0, 0, 0, 255}};
     }
-    Rect srcRect, dstRect;
+    CRect srcRect, dstRect;
     if (draw) {
         srcRect = ReadRect();
         dstRect = ReadRect();
@@ -375,7 +371,7 @@ void PictReader::Pixels(unsigned op, bool draw) {
             }
         } else if (pixelSize == 16) {
             for (int x = 0; x < width; ++x) {
-                const unsigned v = unsigned(row[2 * size_t(x)] << 8 | row[2 * size_t(x) + 1]);
+                const unsigned v = BE16(row.data() + 2 * size_t(x));
                 const auto widen = [](unsigned c) { return uint32_t(c << 3 | c >> 2); };
                 colours[size_t(x)] =
                     widen(v & 31) | widen((v >> 5) & 31) << 8 | widen((v >> 10) & 31) << 16;
@@ -400,7 +396,7 @@ void PictReader::Pixels(unsigned op, bool draw) {
         // Place the row: the source rectangle (in bounds coordinates) is scaled onto the
         // destination rectangle (in frame coordinates), clipped to the picture.
         const int sy = pm.bounds.top + y;
-        const Rect src = clipSrc ? srcRect : pm.bounds;
+        const CRect src = clipSrc ? srcRect : pm.bounds;
         if (sy < src.top || sy >= src.bottom || dstW <= 0 || dstH <= 0) continue;
         const int64_t y0 = dstRect.top + int64_t(sy - src.top) * dstH / src.Height() - m_frame.top;
         const int64_t y1 =

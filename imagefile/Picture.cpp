@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ColorQuantizer.h"
 
 namespace {
@@ -22,10 +23,6 @@ void* AllocOrThrow(size_t bytes, bool zero) {
     void* p = zero ? std::calloc(1, bytes) : std::malloc(bytes);
     if (!p) ThrowOutOfMemory();
     return p;
-}
-
-uint32_t ReadLE32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 } // namespace
@@ -251,13 +248,13 @@ void CPicture::CopyWithDepth(const CPicture& src, uint16_t bpp) {
 
 void CPicture::CreateFromDIB(const uint8_t* dib, size_t size) {
     if (!dib || size < 40) ThrowBadDib("header too short");
-    const uint32_t hsize = ReadLE32(dib);
+    const uint32_t hsize = LE32(dib);
     if (hsize < 40 || hsize > size) ThrowBadDib("wrong header size");
-    const int32_t width = int32_t(ReadLE32(dib + 4));
-    const int32_t rawHeight = int32_t(ReadLE32(dib + 8));
+    const int32_t width = int32_t(LE32(dib + 4));
+    const int32_t rawHeight = int32_t(LE32(dib + 8));
     const uint16_t bitCount = uint16_t(dib[14] | dib[15] << 8);
-    const uint32_t compression = ReadLE32(dib + 16);
-    uint32_t clrUsed = ReadLE32(dib + 32);
+    const uint32_t compression = LE32(dib + 16);
+    uint32_t clrUsed = LE32(dib + 32);
     if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN) ThrowBadDib("bad size");
     const bool topDown = rawHeight < 0;
     const int32_t height = topDown ? -rawHeight : rawHeight;
@@ -269,10 +266,10 @@ void CPicture::CreateFromDIB(const uint8_t* dib, size_t size) {
         if (bitCount != 16 && bitCount != 32) ThrowBadDib("bit fields need 16 or 32 bpp");
         if (hsize == 40) {
             if (size < offset + 12) ThrowBadDib("missing colour masks");
-            for (int i = 0; i < 3; ++i) masks[i] = ReadLE32(dib + offset + 4 * size_t(i));
+            for (int i = 0; i < 3; ++i) masks[i] = LE32(dib + offset + 4 * size_t(i));
             offset += 12;
         } else if (hsize >= 52) {
-            for (int i = 0; i < 3; ++i) masks[i] = ReadLE32(dib + 40 + 4 * size_t(i));
+            for (int i = 0; i < 3; ++i) masks[i] = LE32(dib + 40 + 4 * size_t(i));
         }
     } else if (compression != BI_RGB) {
         ThrowBadDib("compressed bitmaps are not supported here");
@@ -369,7 +366,7 @@ void CPicture::CreateFromDIB(const uint8_t* dib, size_t size) {
         case 32:
             if (compression == BI_BITFIELDS) {
                 for (int x = 0; x < width; ++x) {
-                    const uint32_t v = ReadLE32(s + 4 * x);
+                    const uint32_t v = LE32(s + 4 * x);
                     d[4 * x] = channel(v, 2);
                     d[4 * x + 1] = channel(v, 1);
                     d[4 * x + 2] = channel(v, 0);

@@ -68,7 +68,7 @@ Canvas::Canvas(CPicture& picture)
     : m_lines(picture.GetLineArray()), m_width(picture.GetWidth()),
       m_height(picture.GetHeight()), m_clip{0, 0, picture.GetWidth(), picture.GetHeight()} {}
 
-void Canvas::SetClip(const RectI* clip) {
+void Canvas::SetClip(const CRect* clip) {
     m_clip = {0, 0, m_width, m_height};
     if (!clip) return;
     m_clip.left = std::clamp(clip->left, 0, m_width);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imagefile/Picture.h"
+#include "imagefile/Rect.h"
 
 // A small rasteriser drawing into a 32-bit picture in device pixels: polygons filled by the
 // even-odd or non-zero rule with pixel-centre sampling (no anti-aliasing, as a display
@@ -24,10 +25,6 @@ inline int ToInt(double v) {
     return int(Tame(v));
 }
 
-struct RectI {
-    int left, top, right, bottom; // right and bottom exclusive
-};
-
 // What a filled area is painted with.
 struct Paint {
     enum Kind { Solid, Hatch, Pattern } kind = Solid;
@@ -46,8 +43,8 @@ public:
 
     int Width() const { return m_width; }
     int Height() const { return m_height; }
-    void SetClip(const RectI* clip); // null: the whole picture
-    const RectI& Clip() const { return m_clip; }
+    void SetClip(const CRect* clip); // null: the whole picture
+    const CRect& Clip() const { return m_clip; }
 
     void FillContours(const std::vector<Contour>& contours, bool nonZero, const Paint& paint);
     // A line of the given width through the points; round joins and caps for wide lines.
@@ -61,7 +58,7 @@ public:
 private:
     uint8_t* const* m_lines;
     int m_width, m_height;
-    RectI m_clip;
+    CRect m_clip;
 };
 
 } // namespace raster

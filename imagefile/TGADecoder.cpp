@@ -2,14 +2,11 @@
 #include <cstring>
 #include <vector>
 
+#include "imagefile/ByteOrder.h"
 #include "imagefile/ImageError.h"
 #include "imagefile/PictureDecoder.h"
 
 namespace {
-
-uint16_t LE16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
 
 // How a file's pixels become the picture's: palette indices, grey values or colours.
 enum class PixelKind {
@@ -25,10 +22,11 @@ enum class PixelKind {
 
 // 5-5-5 with the attribute bit (bit 15) as alpha when the file says it has one: set means
 // opaque, clear means transparent. Files without attribute bits keep every pixel opaque,
-// since most writers leave bit 15 clear.
+// since most writers leave bit 15 clear. Each channel moves to the top of its byte (31 gives
+// 248), the same way the bitmap decoder reads its 16-bit pixels.
 inline RGBAPIXEL From555(unsigned v, bool attributeAlpha) {
-    const auto widen = [](unsigned c) { return uint8_t(c << 3 | c >> 2); };
-    return {widen(v & 31), widen((v >> 5) & 31), widen((v >> 10) & 31),
+    const auto top = [](unsigned c) { return uint8_t(c << 3); };
+    return {top(v & 31), top((v >> 5) & 31), top((v >> 10) & 31),
             uint8_t(attributeAlpha ? ((v & 0x8000) ? 255 : 0) : 255)};
 }
 

@@ -33,11 +33,6 @@ ALLOWED = {
 }
 FOLDERS = set(ALLOWED) | {"tools", "tests", "bench", "fuzz", "resources"}
 
-# Edges being removed on another branch: (folder, used folder) -> why it is still allowed.
-PENDING = {
-    ("capture", "editor"): "the grab's band runner leaves editor/Parallel.h on another branch",
-}
-
 SOURCE_SUFFIXES = (".h", ".hpp", ".c", ".cc", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([A-Za-z_]+)/[^"]+"', re.M)
 LIBRARY_CALL = re.compile(r"\b(orvane_library|target_link_libraries|add_library)\s*\(([^)]*)\)",
@@ -94,7 +89,7 @@ def link_edges(root, folder, owner):
 
 def violations(root):
     owner = library_folders(root)
-    found, pending = [], []
+    found = []
     for folder in sorted(ALLOWED):
         if not os.path.isdir(os.path.join(root, folder)):
             continue
@@ -102,11 +97,8 @@ def violations(root):
                                                                                 owner)):
             if used == folder or used in ALLOWED[folder]:
                 continue
-            if (folder, used) in PENDING:
-                pending.append(f"{where} (allowed for now: {PENDING[(folder, used)]})")
-            else:
-                found.append(f"{where}: {folder} may not use {used}")
-    return found, pending
+            found.append(f"{where}: {folder} may not use {used}")
+    return found
 
 
 def self_test():
@@ -124,7 +116,7 @@ def self_test():
               "orvane_library(orvane_shell SOURCES f.cpp PUBLIC_LIBS orvane_platform)\n"
               "target_link_libraries(orvane_shell PUBLIC orvane_app)\n")
         write("app/CMakeLists.txt", "orvane_library(orvane_app PUBLIC_LIBS orvane_shell)\n")
-        found, _ = violations(root)
+        found = violations(root)
         expected = ["framework/Frame.h includes app/: framework may not use app",
                     "shell/CMakeLists.txt: orvane_shell links orvane_app: shell may not use app"]
         if found != expected:
@@ -139,9 +131,7 @@ def main(argv):
         return self_test()
     root = argv[1] if len(argv) > 1 else os.path.dirname(os.path.dirname(
         os.path.abspath(__file__)))
-    found, pending = violations(root)
-    for line in pending:
-        print("pending:", line)
+    found = violations(root)
     for line in found:
         print("wrong direction:", line)
     if found:

@@ -104,7 +104,7 @@ TEST(TgaDecoder, SixteenBitAlphaComesFromTheAttributeBit) {
     CDibPicture p;
     ASSERT_EQ(Decode(withAttribute, p), "");
     EXPECT_TRUE(p.HasAlpha());
-    EXPECT_EQ(RgbAt(p, 0, 0), 0xFF0000u);
+    EXPECT_EQ(RgbAt(p, 0, 0), 0xF80000u);
     EXPECT_EQ(p.GetLineArray()[0][3], 255);
     EXPECT_EQ(p.GetLineArray()[0][7], 0);
     // Without attribute bits every pixel is opaque.
@@ -113,6 +113,28 @@ TEST(TgaDecoder, SixteenBitAlphaComesFromTheAttributeBit) {
     ASSERT_EQ(Decode(without, p), "");
     EXPECT_EQ(p.GetLineArray()[0][3], 255);
     EXPECT_EQ(p.GetLineArray()[0][7], 255);
+}
+
+TEST(TgaDecoder, FiveBitChannelsMoveToTheTopOfTheirByte) {
+    // 15-bit pixels: white, then red 31, green 16, blue 1; raw and run-length coded.
+    auto raw = TgaHeader(2, 2, 1, 15, 0);
+    Append(raw, {0xFF, 0x7F, 0x01, 0x7E});
+    CDibPicture p;
+    ASSERT_EQ(Decode(raw, p), "");
+    EXPECT_EQ(RgbAt(p, 0, 0), 0xF8F8F8u);
+    EXPECT_EQ(RgbAt(p, 1, 0), 0xF88008u);
+    EXPECT_EQ(p.GetLineArray()[0][3], 255);
+    auto run = TgaHeader(10, 2, 1, 16, 0);
+    Append(run, {0x81, 0x01, 0x7E});
+    ASSERT_EQ(Decode(run, p), "");
+    EXPECT_EQ(RgbAt(p, 0, 0), 0xF88008u);
+    EXPECT_EQ(RgbAt(p, 1, 0), 0xF88008u);
+    // A colour map of 16-bit entries is converted the same way.
+    auto mapped = TgaHeader(1, 1, 1, 8, 0);
+    mapped[1] = 1, mapped[5] = 1, mapped[7] = 16;
+    Append(mapped, {0xFF, 0x7F, 0});
+    ASSERT_EQ(Decode(mapped, p, 32), "");
+    EXPECT_EQ(RgbAt(p, 0, 0), 0xF8F8F8u);
 }
 
 TEST(TgaDecoder, GreyImagesGetTheGreyRampAndMappedOnesTheirMap) {
@@ -245,13 +267,35 @@ TEST(PictDecoder, SixteenAndThirtyTwoBitPixmapsShowTheSamePicture) {
     EXPECT_EQ(code, 6);
 }
 
-TEST(PictDecoder, VersionTwoNeedsItsVersionWord) {
-    std::vector<uint8_t> file(600, 0);
-    file[522] = 0x00, file[523] = 0x11, file[524] = 0x01, file[525] = 0x00;
-    CDibPicture p;
-    int code = 0;
-    EXPECT_EQ(Decode(file, p, 0, &code), "Decoder error: Illegal version number.\n");
-    EXPECT_EQ(code, 1);
+TEST(PictDecoder, EveryVersionRecognitionAcceptsIsDecoded) {
+    // Frame 8 x 1 and, per version, a one-bit bitmap row 11110000 (version 1 pictures start
+    // with a clip region, version 2 ones with a header; version 2 opcodes are words). Each start
+    // passes recognition and decodes the same.
+    const auto picture = [](std::initializer_list<int> version, bool words) {
+        std::vector<uint8_t> f(512, 0);
+        Append(f, {0, 0, 0, 0, 0, 0, 0, 1, 0, 8});
+        Append(f, version);
+        if (!words) Append(f, {0x01, 0, 10, 0, 0, 0, 0, 0, 1, 0, 8}); // clip region
+        if (words) Append(f, {0x0C, 0x00}), f.resize(f.size() + 24, 0);
+        if (words) Append(f, {0x00});
+        Append(f, {0x90, 0, 1, 0, 0, 0, 0, 0, 1, 0, 8}); // BitsRect, row bytes 1, bounds
+        Append(f, {0, 0, 0, 0, 0, 1, 0, 8, 0, 0, 0, 0, 0, 1, 0, 8, 0, 0, 0xF0});
+        if (words) Append(f, {0x00, 0x00}); // word alignment, then the end opcode's high byte
+        Append(f, {0xFF});
+        f.resize(600, 0);
+        return f;
+    };
+    for (const auto& file : {picture({0x11, 0x01}, false), picture({0x00, 0x11, 0x01}, false),
+                             picture({0x00, 0x11, 0x02, 0xFF}, true)}) {
+        ASSERT_EQ(ImageDecoder::Recognize("", file.data(), file.size(), file.size()),
+                  ImageDecoder::FileType::Pict);
+        CDibPicture p;
+        ASSERT_EQ(Decode(file, p), "");
+        ASSERT_EQ(p.GetWidth(), 8);
+        EXPECT_EQ(RgbAt(p, 0, 0), 0u);
+        EXPECT_EQ(RgbAt(p, 3, 0), 0u);
+        EXPECT_EQ(RgbAt(p, 4, 0), 0xFFFFFFu);
+    }
 }
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "EditorTestSupport.h"
 #include "editor/Filters.h"
-#include "editor/Parallel.h"
+#include "imagefile/Bands.h"
 
 using namespace edtest;
 
@@ -95,17 +95,18 @@ std::vector<uint8_t> RefGray(const Image& s) {
     return out;
 }
 
-// Runs the filter into a fresh destination with one and with two threads; both must match.
+// Runs the filter into a fresh destination with one, two and four threads; all must match.
 template <class Filter> void ExpectFilter(Filter& f, const CPicture& src, const Image& expected) {
-    for (int threads : {1, 2}) {
-        editor::SetMaxThreads(threads);
+    const int before = GetMaxThreads();
+    for (int threads : {1, 2, 4}) {
+        SetMaxThreads(threads);
         CDibSectionPicture dst;
         f.Apply(src, dst);
         ASSERT_EQ(dst.GetWidth(), expected.width);
         ASSERT_EQ(dst.GetHeight(), expected.height);
         EXPECT_EQ(PixelBytes(dst), expected.bytes) << "threads " << threads;
     }
-    editor::SetMaxThreads(2);
+    SetMaxThreads(before);
 }
 
 struct Size {

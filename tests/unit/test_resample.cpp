@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "EditorTestSupport.h"
-#include "editor/Parallel.h"
 #include "editor/Resample.h"
+#include "imagefile/Bands.h"
 
 using namespace edtest;
 
@@ -123,6 +123,7 @@ TEST(ResampleExact, EveryKernelUpAndDownMatchesTheReference) {
                           {1001, 7, 99, 7},  {255, 263, 513, 131}};
     const double radii[] = {0.01, 0.5, 1.0, 2.37, 5.0, 10.0};
     uint32_t seed = 1;
+    const int threadsBefore = GetMaxThreads();
     for (const Case& c : cases) {
         CDibSectionPicture src;
         FillRandom(src, c.w, c.h, seed++);
@@ -132,8 +133,8 @@ TEST(ResampleExact, EveryKernelUpAndDownMatchesTheReference) {
                 if (k == K::Bilinear && r != 1.0) continue;
                 const Image expected = RefResize(s, c.outW, c.outH, r, k);
                 for (int variant = 0; variant < 3; ++variant) {
-                    // Vector kernels with two threads, with one, and the portable loops.
-                    editor::SetMaxThreads(variant == 1 ? 1 : 2);
+                    // Vector kernels with three threads, with one, and the portable loops.
+                    SetMaxThreads(variant == 1 ? 1 : 3);
                     ResizeFilter::EnableVectorKernels(variant != 2);
                     CDibSectionPicture dst;
                     Make(k, c.outW, c.outH, r)->Apply(src, dst);
@@ -143,7 +144,7 @@ TEST(ResampleExact, EveryKernelUpAndDownMatchesTheReference) {
                 }
             }
     }
-    editor::SetMaxThreads(2);
+    SetMaxThreads(threadsBefore);
     ResizeFilter::EnableVectorKernels(true);
     // Hamming with a radius above 1 overshoots at edges: the clamp was needed and applied.
     EXPECT_GT(g_outOfRange, 0);

@@ -14,7 +14,7 @@ void BM_GrabDesktop(benchmark::State& state) {
         return;
     }
     CScreenGrabber grabber(conn.Get());
-    const ScreenRect desk = WindowFinder::DesktopRect(conn.Get());
+    const CRect desk = WindowFinder::DesktopRect(conn.Get());
     ShapeMask mask(int(state.range(0)), desk.Width(), desk.Height(),
                    {{0, 0}, {desk.Width(), desk.Height() / 3}, {desk.Width() / 4, desk.Height()}});
     CDibSectionPicture picture;

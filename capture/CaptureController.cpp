@@ -353,7 +353,7 @@ int CCaptureController::CaptureCompose() {
     const AppSettings& settings = m_host.CaptureSettings();
     m_bmpCapture = std::make_unique<CDisplayPicture>();
     if (m_canvas) {
-        const ScreenRect rect = m_tracker.GetRect();
+        const CRect rect = m_tracker.GetRect();
         ShapeMask mask(m_nShapeKind, rect.Width(), rect.Height(), m_tracker.GetShapePoints());
         try {
             m_canvas->Grab(rect, mask, settings.colorTransparency, *m_bmpCapture);
@@ -408,7 +408,7 @@ void CCaptureController::Mark(const char* what) {
 
 void CCaptureController::ReserveCaptureMemory(bool first) {
     if (!m_canvas) return;
-    const ScreenRect desktop = m_canvas->DesktopRect();
+    const CRect desktop = m_canvas->DesktopRect();
     const size_t bytes = size_t(desktop.Width()) * size_t(desktop.Height()) * 4;
     // The first capture needs a block for its picture and one for the clipboard's copy; later
     // ones reuse the copy they replace.

@@ -7,14 +7,9 @@
 #include <cstring>
 #include <thread>
 
-namespace {
+#include "imagefile/ByteOrder.h"
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-uint16_t Le16(const uint8_t* p) {
-    return uint16_t(p[0] | p[1] << 8);
-}
+namespace {
 
 std::atomic<bool> g_playing{false};
 
@@ -27,13 +22,13 @@ bool ParseWave(const uint8_t* data, size_t size, WaveData& out) {
     size_t pos = 12;
     while (size - pos >= 8) {
         const uint8_t* chunk = data + pos;
-        const uint32_t length = Le32(chunk + 4);
+        const uint32_t length = LE32(chunk + 4);
         if (length > size - pos - 8) return false;
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            if (length < 16 || Le16(chunk + 8) != 1) return false; // PCM only
-            out.channels = Le16(chunk + 10);
-            out.sampleRate = int(Le32(chunk + 12));
-            out.bitsPerSample = Le16(chunk + 22);
+            if (length < 16 || LE16(chunk + 8) != 1) return false; // PCM only
+            out.channels = LE16(chunk + 10);
+            out.sampleRate = int(LE32(chunk + 12));
+            out.bitsPerSample = LE16(chunk + 22);
             haveFormat = out.channels >= 1 && out.channels <= 8 && out.sampleRate > 0 &&
                          (out.bitsPerSample == 8 || out.bitsPerSample == 16);
             if (!haveFormat) return false;

@@ -7,20 +7,20 @@ namespace {
 
 constexpr ShapePoint kNoPoint{-1, -1};
 
-ScreenRect Normalised(ShapePoint a, ShapePoint b) {
+CRect Normalised(ShapePoint a, ShapePoint b) {
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
-void Offset(ScreenRect& r, int dx, int dy) {
+void Offset(CRect& r, int dx, int dy) {
     r.left += dx;
     r.right += dx;
     r.top += dy;
     r.bottom += dy;
 }
 
-ScreenRect BoundingRect(const ShapePoint* points, int count) {
+CRect BoundingRect(const ShapePoint* points, int count) {
     if (count <= 0) return {};
-    ScreenRect r{points[0].x, points[0].y, points[0].x, points[0].y};
+    CRect r{points[0].x, points[0].y, points[0].x, points[0].y};
     for (int i = 1; i < count; ++i) {
         r.left = std::min(r.left, points[i].x);
         r.top = std::min(r.top, points[i].y);
@@ -30,20 +30,20 @@ ScreenRect BoundingRect(const ShapePoint* points, int count) {
     return r;
 }
 
-ScreenRect Intersect(const ScreenRect& a, const ScreenRect& b) {
+CRect Intersect(const CRect& a, const CRect& b) {
     return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
             std::min(a.bottom, b.bottom)};
 }
 
 // Appends the parts of a outside b: at most four rectangles that do not overlap.
-void AppendMinus(std::vector<ScreenRect>& out, const ScreenRect& a, const ScreenRect& b) {
+void AppendMinus(std::vector<CRect>& out, const CRect& a, const CRect& b) {
     if (a.IsEmpty()) return;
-    const ScreenRect i = Intersect(a, b);
+    const CRect i = Intersect(a, b);
     if (i.IsEmpty()) {
         out.push_back(a);
         return;
     }
-    auto add = [&](ScreenRect r) {
+    auto add = [&](CRect r) {
         if (!r.IsEmpty()) out.push_back(r);
     };
     add({a.left, a.top, a.right, i.top});
@@ -109,12 +109,12 @@ ShapePoint CCaptureTip::PositionFor(IScreenCanvas& dc, ShapePoint point) const {
     return pos;
 }
 
-ScreenRect CCaptureTip::RectFor(IScreenCanvas& dc, ShapePoint point) const {
+CRect CCaptureTip::RectFor(IScreenCanvas& dc, ShapePoint point) const {
     const ShapePoint p = PositionFor(dc, point);
     return {p.x, p.y, p.x + m_nWidth, p.y + m_nHeight};
 }
 
-ScreenRect CCaptureTip::ShownRect() const {
+CRect CCaptureTip::ShownRect() const {
     if (m_bHidden) return {};
     return {m_ptShown.x, m_ptShown.y, m_ptShown.x + m_nWidth, m_ptShown.y + m_nHeight};
 }
@@ -204,10 +204,10 @@ void CCaptureTracker::EraseRegion(IScreenCanvas& dc) {
     m_region.kind = Region::NONE;
 }
 
-ScreenRect CCaptureTracker::StretchRect(ShapePoint point, bool square) const {
+CRect CCaptureTracker::StretchRect(ShapePoint point, bool square) const {
     if (!square) return Normalised(m_ptAnchor, point);
     const int side = std::min(std::abs(point.x - m_ptAnchor.x), std::abs(point.y - m_ptAnchor.y));
-    ScreenRect r;
+    CRect r;
     if (m_ptAnchor.x < point.x) {
         r.left = m_ptAnchor.x;
         r.right = m_ptAnchor.x + side;
@@ -238,7 +238,7 @@ void CCaptureTracker::Stretch(IScreenCanvas& dc, ShapePoint point) {
 void CCaptureTracker::Move(IScreenCanvas& dc, ShapePoint point) {
     m_nShapeKind = IsRegionMode() ? 2 : 0;
     const int dx = point.x - m_ptLast.x, dy = point.y - m_ptLast.y;
-    ScreenRect moved = m_rect;
+    CRect moved = m_rect;
     Offset(moved, dx, dy);
     m_ptAnchor.x += dx;
     m_ptAnchor.y += dy;
@@ -250,17 +250,17 @@ void CCaptureTracker::Move(IScreenCanvas& dc, ShapePoint point) {
 // tip saves clean pixels and ends up inverted with the rectangle. Everywhere else only the
 // pixels in one of the two rectangles change, which saves inverting a large rectangle twice
 // on every mouse move.
-void CCaptureTracker::ReplaceRect(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect) {
-    const ScreenRect tipOld = m_tip.ShownRect();
-    const ScreenRect tipNew = m_tip.RectFor(dc, point);
-    std::vector<ScreenRect>& tips = m_tipAreas;
+void CCaptureTracker::ReplaceRect(IScreenCanvas& dc, ShapePoint point, const CRect& rect) {
+    const CRect tipOld = m_tip.ShownRect();
+    const CRect tipNew = m_tip.RectFor(dc, point);
+    std::vector<CRect>& tips = m_tipAreas;
     tips.clear();
     if (!tipOld.IsEmpty()) tips.push_back(tipOld);
     AppendMinus(tips, tipNew, tipOld);
-    auto invertInTips = [&](const ScreenRect& r) {
+    auto invertInTips = [&](const CRect& r) {
         m_scratch.clear();
-        for (const ScreenRect& t : tips) {
-            const ScreenRect i = Intersect(r, t);
+        for (const CRect& t : tips) {
+            const CRect i = Intersect(r, t);
             if (!i.IsEmpty()) m_scratch.push_back(i);
         }
         dc.InvertRects(m_scratch.data(), int(m_scratch.size()));
@@ -275,9 +275,9 @@ void CCaptureTracker::ReplaceRect(IScreenCanvas& dc, ShapePoint point, const Scr
     m_scratch.clear();
     AppendMinus(m_scratch, m_rect, rect);
     AppendMinus(m_scratch, rect, m_rect);
-    for (const ScreenRect& t : tips) {
+    for (const CRect& t : tips) {
         m_scratch2.clear();
-        for (const ScreenRect& r : m_scratch) AppendMinus(m_scratch2, r, t);
+        for (const CRect& r : m_scratch) AppendMinus(m_scratch2, r, t);
         m_scratch.swap(m_scratch2);
     }
     dc.InvertRects(m_scratch.data(), int(m_scratch.size()));
@@ -287,7 +287,7 @@ void CCaptureTracker::ReplaceRect(IScreenCanvas& dc, ShapePoint point, const Scr
 
 // Erases the shown feedback, moves the tip and shows the shape of rect. The size is taken
 // before the tip moves so that the box shows the numbers of the shape drawn with it.
-void CCaptureTracker::Replace(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect) {
+void CCaptureTracker::Replace(IScreenCanvas& dc, ShapePoint point, const CRect& rect) {
     const bool region = IsRegionMode();
     const bool shown = region ? m_region.kind != Region::NONE : !m_rect.IsEmpty();
     if (shown && !region) {
@@ -315,7 +315,7 @@ void CCaptureTracker::Replace(IScreenCanvas& dc, ShapePoint point, const ScreenR
 
 void CCaptureTracker::Pick(IScreenCanvas& dc, ShapePoint point, bool controlOnly) {
     m_nShapeKind = 0;
-    ScreenRect found;
+    CRect found;
     if (!dc.FindWindowAt(point, controlOnly, found)) return;
     if (found == m_rect) return;
     if (!m_rect.IsEmpty()) dc.InvertRect(m_rect);
@@ -425,7 +425,7 @@ void CCaptureTracker::PolygonMove(IScreenCanvas& dc, ShapePoint point) {
     } else {
         m_pPoints[m_nCount] = point;
     }
-    const ScreenRect rect = BoundingRect(m_pPoints.get(), m_nCount + 1);
+    const CRect rect = BoundingRect(m_pPoints.get(), m_nCount + 1);
     m_size = {rect.Width(), rect.Height()};
     if (shown) {
         m_tip.SetTipState(dc, CCaptureTip::TIP_SIZE);

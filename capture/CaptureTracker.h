@@ -68,8 +68,8 @@ public:
     void HideTip(IScreenCanvas& dc);
     // Where the box goes for a cursor at point, and where it is (empty while hidden).
     ShapePoint PositionFor(IScreenCanvas& dc, ShapePoint point) const;
-    ScreenRect RectFor(IScreenCanvas& dc, ShapePoint point) const;
-    ScreenRect ShownRect() const;
+    CRect RectFor(IScreenCanvas& dc, ShapePoint point) const;
+    CRect ShownRect() const;
 
     int GetWidth() const { return m_nWidth; }
     int GetHeight() const { return m_nHeight; }
@@ -111,7 +111,7 @@ public:
     void Reset();
     void PrepareTip(IScreenCanvas& dc, const std::string& hintText, const std::string& sizeFormat);
 
-    const ScreenRect& GetRect() const { return m_rect; }
+    const CRect& GetRect() const { return m_rect; }
     const ShapePoint* GetPoints() const { return m_pPoints.get(); }
     int GetCount() const { return m_nCount; }
     ShapeKind GetShapeKind() const { return m_nShapeKind; }
@@ -130,7 +130,7 @@ private:
     // What is inverted on the screen besides the focus rectangle.
     struct Region {
         enum Kind { NONE, ELLIPSE, POLYGON } kind = NONE;
-        ScreenRect rect;
+        CRect rect;
         std::vector<ShapePoint> points;
     };
 
@@ -138,11 +138,11 @@ private:
     void EraseRect(IScreenCanvas& dc);
     void ShowRegion(IScreenCanvas& dc);
     void EraseRegion(IScreenCanvas& dc);
-    ScreenRect StretchRect(ShapePoint point, bool square) const;
+    CRect StretchRect(ShapePoint point, bool square) const;
     void Stretch(IScreenCanvas& dc, ShapePoint point);
     void Move(IScreenCanvas& dc, ShapePoint point);
-    void Replace(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect);
-    void ReplaceRect(IScreenCanvas& dc, ShapePoint point, const ScreenRect& rect);
+    void Replace(IScreenCanvas& dc, ShapePoint point, const CRect& rect);
+    void ReplaceRect(IScreenCanvas& dc, ShapePoint point, const CRect& rect);
     void Pick(IScreenCanvas& dc, ShapePoint point, bool controlOnly);
     void Finish(IScreenCanvas& dc);
     void PolygonMove(IScreenCanvas& dc, ShapePoint point);
@@ -153,7 +153,7 @@ private:
     CCaptureTip m_tip;
     ShapePoint m_ptAnchor{-1, -1};
     ShapePoint m_ptLast{-1, -1};
-    ScreenRect m_rect;
+    CRect m_rect;
     Region m_region;
     int m_nMode = TM_NONE;
     int m_nState = TS_HINT;
@@ -166,5 +166,5 @@ private:
     // point so that a click that erases the line does not make the next move draw it back.
     bool m_bLineShown = false;
     // Rectangle lists reused on every mouse move.
-    std::vector<ScreenRect> m_tipAreas, m_scratch, m_scratch2;
+    std::vector<CRect> m_tipAreas, m_scratch, m_scratch2;
 };

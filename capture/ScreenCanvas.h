@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "capture/ScreenRect.h"
 #include "capture/ShapeMask.h"
+#include "imagefile/Rect.h"
 
 // The screen as the selection engine sees it: it draws feedback straight on what the user
 // looks at and asks which windows are there. Every drawing call inverts pixels, so the same
@@ -18,13 +18,13 @@ public:
     virtual int ScreenWidth() = 0;
     virtual int ScreenHeight() = 0;
 
-    virtual void InvertRect(const ScreenRect& rect) = 0;
+    virtual void InvertRect(const CRect& rect) = 0;
     // Rectangles that do not overlap, in one go.
-    virtual void InvertRects(const ScreenRect* rects, int count) = 0;
+    virtual void InvertRects(const CRect* rects, int count) = 0;
     // A dotted frame one pixel wide just inside rect; nothing for an empty rect.
-    virtual void DrawFocusRect(const ScreenRect& rect) = 0;
+    virtual void DrawFocusRect(const CRect& rect) = 0;
     // The ellipse inscribed in rect.
-    virtual void InvertEllipse(const ScreenRect& rect) = 0;
+    virtual void InvertEllipse(const CRect& rect) = 0;
     // Alternate (even-odd) filling: where the outline crosses itself, the overlap stays as is.
     virtual void InvertPolygon(const ShapePoint* points, int count) = 0;
     virtual void InvertLine(ShapePoint from, ShapePoint to) = 0;
@@ -41,13 +41,13 @@ public:
     virtual void ShowTipImage(int x, int y) = 0;
 
     // Window rectangles for the immediate and pick modes; false when there is none.
-    virtual bool FindActiveWindow(ScreenRect& out) = 0;
-    virtual bool FindClientArea(ScreenRect& out) = 0;
-    virtual bool FindOpenMenu(ScreenRect& out) = 0;
-    virtual ScreenRect DesktopRect() = 0;
+    virtual bool FindActiveWindow(CRect& out) = 0;
+    virtual bool FindClientArea(CRect& out) = 0;
+    virtual bool FindOpenMenu(CRect& out) = 0;
+    virtual CRect DesktopRect() = 0;
     // controlOnly: only a window inside a top-level client (a button, a child window);
     // otherwise that, or the whole frame of the top-level window under the point.
-    virtual bool FindWindowAt(ShapePoint point, bool controlOnly, ScreenRect& out) = 0;
+    virtual bool FindWindowAt(ShapePoint point, bool controlOnly, CRect& out) = 0;
 
     // Hands the drawing of one mouse message to the screen.
     virtual void Flush() = 0;

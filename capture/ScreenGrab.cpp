@@ -147,7 +147,7 @@ void* CScreenGrabber::Capture(int x, int y, int width, int height, int& bytesPer
     return image;
 }
 
-void CScreenGrabber::Prepare(const ScreenRect& rect) {
+void CScreenGrabber::Prepare(const CRect& rect) {
     if (!m_useShm || rect.IsEmpty()) return;
     // A grab of the whole size makes the segment that later grabs reuse.
     int stride = 0;
@@ -167,8 +167,7 @@ void CScreenGrabber::Prepare(const ScreenRect& rect) {
     XDestroyImage(image);
 }
 
-void CScreenGrabber::Grab(const ScreenRect& rect, ShapeMask& mask, uint32_t colorRef,
-                          CPicture& out) {
+void CScreenGrabber::Grab(const CRect& rect, ShapeMask& mask, uint32_t colorRef, CPicture& out) {
     const int width = std::max(rect.Width(), 1), height = std::max(rect.Height(), 1);
     out.CreateForOverwrite(width, height, 32, false);
     const uint32_t background =

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "capture/ScreenRect.h"
 #include "capture/ShapeMask.h"
+#include "imagefile/Rect.h"
 // What is grabbed is mostly a rectangle the window finders give.
 #include "capture/WindowFinder.h"
 #include "imagefile/Picture.h"
@@ -40,10 +40,10 @@ public:
 
     // Makes out a 32-bit picture of rect's size holding the screen inside the shape and
     // colorRef (0x00BBGGRR) everywhere else. Parts of rect off the screen keep the colour.
-    void Grab(const ScreenRect& rect, ShapeMask& mask, uint32_t colorRef, CPicture& out);
+    void Grab(const CRect& rect, ShapeMask& mask, uint32_t colorRef, CPicture& out);
     bool UsesSharedMemory() const { return m_useShm; }
     // Sets up the shared segment for grabs up to rect's size ahead of the first grab.
-    void Prepare(const ScreenRect& rect);
+    void Prepare(const CRect& rect);
 
 private:
     struct Shm;

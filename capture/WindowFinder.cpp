@@ -48,7 +48,7 @@ Window TopLevelOf(Display* d, Window w) {
     }
 }
 
-bool WindowRectOnRoot(Display* d, Window w, ScreenRect& out) {
+bool WindowRectOnRoot(Display* d, Window w, CRect& out) {
     XWindowAttributes a;
     if (!XGetWindowAttributes(d, w, &a)) return false;
     int x, y;
@@ -74,7 +74,7 @@ Window ActiveClient(Display* d, unsigned long ownWindow) {
 
 namespace WindowFinder {
 
-bool ActiveWindowRect(Display* d, unsigned long ownWindow, ScreenRect& out) {
+bool ActiveWindowRect(Display* d, unsigned long ownWindow, CRect& out) {
     const Window client = ActiveClient(d, ownWindow);
     if (!client) return false;
     const Window frame = TopLevelOf(d, client);
@@ -93,7 +93,7 @@ bool ActiveWindowRect(Display* d, unsigned long ownWindow, ScreenRect& out) {
             out.right -= int(extents[1]);
             out.bottom -= int(extents[3]);
         }
-        const ScreenRect screen = DesktopRect(d);
+        const CRect screen = DesktopRect(d);
         out.left = std::max(out.left, screen.left);
         out.top = std::max(out.top, screen.top);
         out.right = std::min(out.right, screen.right);
@@ -102,7 +102,7 @@ bool ActiveWindowRect(Display* d, unsigned long ownWindow, ScreenRect& out) {
     return true;
 }
 
-bool ClientAreaRect(Display* d, unsigned long ownWindow, ScreenRect& out) {
+bool ClientAreaRect(Display* d, unsigned long ownWindow, CRect& out) {
     const Window client = ActiveClient(d, ownWindow);
     if (!client) return false;
     XWindowAttributes a;
@@ -115,16 +115,16 @@ bool ClientAreaRect(Display* d, unsigned long ownWindow, ScreenRect& out) {
     return true;
 }
 
-ScreenRect DesktopRect(Display* d) {
+CRect DesktopRect(Display* d) {
     const Window root = RootOf(d);
-    ScreenRect whole{0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+    CRect whole{0, 0, DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
     int eventBase, errorBase;
     if (!XRRQueryExtension(d, &eventBase, &errorBase)) return whole;
     const RROutput primary = XRRGetOutputPrimary(d, root);
     if (!primary) return whole;
     XRRScreenResources* res = XRRGetScreenResourcesCurrent(d, root);
     if (!res) return whole;
-    ScreenRect result = whole;
+    CRect result = whole;
     if (XRROutputInfo* output = XRRGetOutputInfo(d, res, primary)) {
         if (output->crtc) {
             if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(d, res, output->crtc)) {
@@ -140,7 +140,7 @@ ScreenRect DesktopRect(Display* d) {
     return result;
 }
 
-bool OpenMenuRect(Display* d, ScreenRect& out) {
+bool OpenMenuRect(Display* d, CRect& out) {
     Window r, parent;
     Window* children = nullptr;
     unsigned count = 0;
@@ -249,13 +249,13 @@ void WindowsAt(Display* d, int x, int y, Window ignore, Window& frame, Window& c
 
 } // namespace
 
-bool ControlRectAt(Display* d, int x, int y, ScreenRect& out, unsigned long ignore) {
+bool ControlRectAt(Display* d, int x, int y, CRect& out, unsigned long ignore) {
     Window frame, control;
     WindowsAt(d, x, y, ignore, frame, control);
     return control && WindowRectOnRoot(d, control, out);
 }
 
-bool WindowRectAt(Display* d, int x, int y, ScreenRect& out, unsigned long ignore) {
+bool WindowRectAt(Display* d, int x, int y, CRect& out, unsigned long ignore) {
     Window frame, control;
     WindowsAt(d, x, y, ignore, frame, control);
     const Window w = control ? control : frame;

@@ -182,8 +182,7 @@ void CScreenCanvas::DropOverlay() {
     XSync(m_display, False);
 }
 
-void CScreenCanvas::Grab(const ScreenRect& rect, ShapeMask& mask, uint32_t colorRef,
-                         CPicture& out) {
+void CScreenCanvas::Grab(const CRect& rect, ShapeMask& mask, uint32_t colorRef, CPicture& out) {
     if (!m_frozen) {
         m_grabber.Grab(rect, mask, colorRef, out);
         return;
@@ -217,13 +216,13 @@ int CScreenCanvas::ScreenHeight() {
     return DisplayHeight(m_display, DefaultScreen(m_display));
 }
 
-void CScreenCanvas::InvertRect(const ScreenRect& r) {
+void CScreenCanvas::InvertRect(const CRect& r) {
     if (r.IsEmpty()) return;
     XFillRectangle(m_display, m_target, m_x->invert, r.left, r.top, unsigned(r.Width()),
                    unsigned(r.Height()));
 }
 
-void CScreenCanvas::InvertRects(const ScreenRect* rects, int count) {
+void CScreenCanvas::InvertRects(const CRect* rects, int count) {
     std::vector<XRectangle>& xr = m_x->rects;
     xr.clear();
     for (int i = 0; i < count; ++i)
@@ -233,7 +232,7 @@ void CScreenCanvas::InvertRects(const ScreenRect* rects, int count) {
     if (!xr.empty()) XFillRectangles(m_display, m_target, m_x->invert, xr.data(), int(xr.size()));
 }
 
-void CScreenCanvas::DrawFocusRect(const ScreenRect& r) {
+void CScreenCanvas::DrawFocusRect(const CRect& r) {
     if (r.IsEmpty()) return;
     // Four edges that never share a pixel, so a second drawing undoes the first exactly.
     XRectangle edges[4];
@@ -248,7 +247,7 @@ void CScreenCanvas::DrawFocusRect(const ScreenRect& r) {
     XFillRectangles(m_display, m_target, m_x->focus, edges, n);
 }
 
-void CScreenCanvas::InvertEllipse(const ScreenRect& r) {
+void CScreenCanvas::InvertEllipse(const CRect& r) {
     if (r.IsEmpty()) return;
     XFillArc(m_display, m_target, m_x->invert, r.left, r.top, unsigned(r.Width()),
              unsigned(r.Height()), 0, 360 * 64);
@@ -337,23 +336,23 @@ void CScreenCanvas::ShowTipImage(int x, int y) {
 
 // ---------------------------------------------------------------------------------------------
 
-bool CScreenCanvas::FindActiveWindow(ScreenRect& out) {
+bool CScreenCanvas::FindActiveWindow(CRect& out) {
     return WindowFinder::ActiveWindowRect(m_display, m_ownWindow, out);
 }
 
-bool CScreenCanvas::FindClientArea(ScreenRect& out) {
+bool CScreenCanvas::FindClientArea(CRect& out) {
     return WindowFinder::ClientAreaRect(m_display, m_ownWindow, out);
 }
 
-bool CScreenCanvas::FindOpenMenu(ScreenRect& out) {
+bool CScreenCanvas::FindOpenMenu(CRect& out) {
     return WindowFinder::OpenMenuRect(m_display, out);
 }
 
-ScreenRect CScreenCanvas::DesktopRect() {
+CRect CScreenCanvas::DesktopRect() {
     return WindowFinder::DesktopRect(m_display);
 }
 
-bool CScreenCanvas::FindWindowAt(ShapePoint p, bool controlOnly, ScreenRect& out) {
+bool CScreenCanvas::FindWindowAt(ShapePoint p, bool controlOnly, CRect& out) {
     return controlOnly ? WindowFinder::ControlRectAt(m_display, p.x, p.y, out, m_overlay)
                        : WindowFinder::WindowRectAt(m_display, p.x, p.y, out, m_overlay);
 }

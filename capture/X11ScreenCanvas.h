@@ -32,18 +32,18 @@ public:
     // The screen as it was at BeginSelection while the overlay is up, else null.
     const CPicture* FrozenScreen() const { return m_frozen.get(); }
     // Sets up the live grab for rect's size ahead of the first capture.
-    void PrepareGrab(const ScreenRect& rect) { m_grabber.Prepare(rect); }
+    void PrepareGrab(const CRect& rect) { m_grabber.Prepare(rect); }
     // The grab: from the frozen screen while the overlay is up, else from the live screen.
-    void Grab(const ScreenRect& rect, ShapeMask& mask, uint32_t colorRef, CPicture& out);
+    void Grab(const CRect& rect, ShapeMask& mask, uint32_t colorRef, CPicture& out);
 
     static bool CompositorRunning(Display* display);
 
     int ScreenWidth() override;
     int ScreenHeight() override;
-    void InvertRect(const ScreenRect& rect) override;
-    void InvertRects(const ScreenRect* rects, int count) override;
-    void DrawFocusRect(const ScreenRect& rect) override;
-    void InvertEllipse(const ScreenRect& rect) override;
+    void InvertRect(const CRect& rect) override;
+    void InvertRects(const CRect* rects, int count) override;
+    void DrawFocusRect(const CRect& rect) override;
+    void InvertEllipse(const CRect& rect) override;
     void InvertPolygon(const ShapePoint* points, int count) override;
     void InvertLine(ShapePoint from, ShapePoint to) override;
     void Beep() override;
@@ -53,11 +53,11 @@ public:
     void SaveUnderTip(int x, int y) override;
     void RestoreUnderTip(int x, int y) override;
     void ShowTipImage(int x, int y) override;
-    bool FindActiveWindow(ScreenRect& out) override;
-    bool FindClientArea(ScreenRect& out) override;
-    bool FindOpenMenu(ScreenRect& out) override;
-    ScreenRect DesktopRect() override;
-    bool FindWindowAt(ShapePoint point, bool controlOnly, ScreenRect& out) override;
+    bool FindActiveWindow(CRect& out) override;
+    bool FindClientArea(CRect& out) override;
+    bool FindOpenMenu(CRect& out) override;
+    CRect DesktopRect() override;
+    bool FindWindowAt(ShapePoint point, bool controlOnly, CRect& out) override;
     void Flush() override;
 
 private:

@@ -89,8 +89,8 @@ TEST_F(X11Test, GrabsAcrossTheScreenEdgeAndTheWholeScreen) {
     EXPECT_EQ(PixelAt(p, 0, 0), 0xFFFF0000u);   // off the screen: the background
     EXPECT_EQ(PixelAt(p, 15, 15), 0xFF00FF00u); // on it: the patch
 
-    const ScreenRect desk = WindowFinder::DesktopRect(d);
-    EXPECT_EQ(desk, (ScreenRect{0, 0, DisplayWidth(d, 0), DisplayHeight(d, 0)}));
+    const CRect desk = WindowFinder::DesktopRect(d);
+    EXPECT_EQ(desk, (CRect{0, 0, DisplayWidth(d, 0), DisplayHeight(d, 0)}));
     ShapeMask whole(0, desk.Width(), desk.Height());
     grabber.Grab(desk, whole, 0, p);
     EXPECT_EQ(p.GetWidth(), desk.Width());
@@ -108,21 +108,21 @@ TEST_F(X11Test, GrabsAcrossTheScreenEdgeAndTheWholeScreen) {
 }
 
 TEST_F(X11Test, FindsTheTopmostOpenMenu) {
-    ScreenRect r;
+    CRect r;
     EXPECT_FALSE(WindowFinder::OpenMenuRect(d, r));
     Patch(300, 300, 80, 40, 0x0000FF, "_NET_WM_WINDOW_TYPE_TOOLTIP");
     EXPECT_FALSE(WindowFinder::OpenMenuRect(d, r));
     Patch(100, 120, 150, 200, 0x0000FF, "_NET_WM_WINDOW_TYPE_POPUP_MENU");
     ASSERT_TRUE(WindowFinder::OpenMenuRect(d, r));
-    EXPECT_EQ(r, (ScreenRect{100, 120, 250, 320}));
+    EXPECT_EQ(r, (CRect{100, 120, 250, 320}));
     // A submenu opened above it is the one taken; an untyped popup counts as a menu.
     Window sub = Patch(250, 140, 90, 60, 0x00FFFF);
     ASSERT_TRUE(WindowFinder::OpenMenuRect(d, r));
-    EXPECT_EQ(r, (ScreenRect{250, 140, 340, 200}));
+    EXPECT_EQ(r, (CRect{250, 140, 340, 200}));
     XUnmapWindow(d, sub);
     XSync(d, False);
     ASSERT_TRUE(WindowFinder::OpenMenuRect(d, r));
-    EXPECT_EQ(r, (ScreenRect{100, 120, 250, 320}));
+    EXPECT_EQ(r, (CRect{100, 120, 250, 320}));
 }
 
 TEST_F(X11Test, FindsTheActiveWindowAndItsClientArea) {
@@ -148,7 +148,7 @@ TEST_F(X11Test, FindsTheActiveWindowAndItsClientArea) {
     ASSERT_TRUE(WaitFor([&] { return activeWindow() == w; }))
         << "the window manager never activated it";
 
-    ScreenRect client, frame;
+    CRect client, frame;
     ASSERT_TRUE(WaitFor([&] {
         return WindowFinder::ClientAreaRect(d, 0, client) && client.Width() == 300 &&
                client.Height() == 200;

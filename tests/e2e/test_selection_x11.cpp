@@ -134,7 +134,7 @@ bool HasWmState(Display* d, Window w) {
     return type != None;
 }
 
-ScreenRect RectOnRoot(Display* d, Window w) {
+CRect RectOnRoot(Display* d, Window w) {
     XWindowAttributes a;
     XGetWindowAttributes(d, w, &a);
     int x, y;
@@ -239,14 +239,14 @@ TEST_F(SelectionX11, UnderACompositorTheOverlayShowsTheFrozenScreen) {
 
 TEST_F(SelectionX11, PicksTheChildWindowOrTheWholeFrame) {
     ClientWithButton c = MakeClient(d, windows);
-    ScreenRect r, button;
+    CRect r, button;
     // The window manager places the frame after it has taken the client.
     ASSERT_TRUE(WaitFor([&] {
         button = RectOnRoot(d, c.button);
         return HasWmState(d, c.client) &&
                WindowFinder::ControlRectAt(d, button.left + 10, button.top + 10, r) && r == button;
     })) << "the window manager never managed the client";
-    const ScreenRect client = RectOnRoot(d, c.client);
+    const CRect client = RectOnRoot(d, c.client);
     const int bx = button.left + 10, by = button.top + 10;
     EXPECT_EQ(r.Width(), 92) << "the border belongs to the window";
     // The client itself and its title bar are no controls.
@@ -254,7 +254,7 @@ TEST_F(SelectionX11, PicksTheChildWindowOrTheWholeFrame) {
     EXPECT_FALSE(WindowFinder::ControlRectAt(d, client.left + 150, client.top - 5, r));
 
     ASSERT_TRUE(WindowFinder::WindowRectAt(d, client.left + 250, client.top + 150, r));
-    const ScreenRect frame = r;
+    const CRect frame = r;
     EXPECT_LT(frame.top, client.top) << "the whole frame, title bar included";
     EXPECT_GE(frame.right, client.right);
     ASSERT_TRUE(WindowFinder::WindowRectAt(d, client.left + 150, client.top - 5, r));
@@ -280,7 +280,7 @@ TEST_F(SelectionX11, PicksTheChildWindowOrTheWholeFrame) {
 
 TEST_F(SelectionX11, PickLooksThroughTheOverlay) {
     ClientWithButton c = MakeClient(d, windows);
-    ScreenRect r, button;
+    CRect r, button;
     ASSERT_TRUE(WaitFor([&] {
         button = RectOnRoot(d, c.button);
         return HasWmState(d, c.client) &&

@@ -24,14 +24,14 @@ public:
 
     int ScreenWidth() override { return width; }
     int ScreenHeight() override { return height; }
-    void InvertRect(const ScreenRect& r) override {
+    void InvertRect(const CRect& r) override {
         for (int y = r.top; y < r.bottom; ++y)
             for (int x = r.left; x < r.right; ++x) Invert(x, y);
     }
-    void InvertRects(const ScreenRect* r, int n) override {
+    void InvertRects(const CRect* r, int n) override {
         for (int i = 0; i < n; ++i) InvertRect(r[i]);
     }
-    void DrawFocusRect(const ScreenRect& r) override {
+    void DrawFocusRect(const CRect& r) override {
         if (r.IsEmpty()) return;
         ++focusRects;
         for (int y = r.top; y < r.bottom; ++y)
@@ -41,7 +41,7 @@ public:
                 if (edge && ((x + y) & 1) == 0) Invert(x, y);
             }
     }
-    void InvertEllipse(const ScreenRect& r) override {
+    void InvertEllipse(const CRect& r) override {
         if (r.IsEmpty()) return;
         ShapeMask mask(2, r.Width(), r.Height());
         for (int y = 0; y < r.Height(); ++y)
@@ -89,22 +89,22 @@ public:
         maxTipRight = std::max(maxTipRight, x + tipW - 1);
         maxTipBottom = std::max(maxTipBottom, y + tipH - 1);
     }
-    bool FindActiveWindow(ScreenRect&) override { return false; }
-    bool FindClientArea(ScreenRect&) override { return false; }
-    bool FindOpenMenu(ScreenRect& out) override {
+    bool FindActiveWindow(CRect&) override { return false; }
+    bool FindClientArea(CRect&) override { return false; }
+    bool FindOpenMenu(CRect& out) override {
         out = {5, 6, 70, 80};
         return true;
     }
-    ScreenRect DesktopRect() override { return {0, 0, width, height}; }
+    CRect DesktopRect() override { return {0, 0, width, height}; }
     // Windows from bottom to top; a child lies inside a top-level client.
     struct Win {
-        ScreenRect rect;
+        CRect rect;
         bool child;
     };
     std::vector<Win> windows;
-    bool FindWindowAt(ShapePoint p, bool controlOnly, ScreenRect& out) override {
+    bool FindWindowAt(ShapePoint p, bool controlOnly, CRect& out) override {
         for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-            const ScreenRect& r = it->rect;
+            const CRect& r = it->rect;
             if (p.x < r.left || p.x >= r.right || p.y < r.top || p.y >= r.bottom) continue;
             if (controlOnly && !it->child) return false;
             out = r;
@@ -186,17 +186,16 @@ TEST_F(Selection, SquareKeepsItsAnchorAtTheCornerTheCursorLeft) {
     EXPECT_EQ(canvas.tipText, "<Orvane Screen> => Left click on the mouse to start the capture");
     EXPECT_EQ(Send(LDOWN, 100, 100), CCaptureSelection::SEL_CONTINUE);
     Send(MOVE, 150, 80); // 50 right, 20 up
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{100, 80, 120, 100}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{100, 80, 120, 100}));
     EXPECT_EQ(tracker.GetShapeKind(), 0);
     Send(MOVE, 40, 190); // 60 left, 90 down: the smaller distance wins
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{40, 100, 100, 160}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{40, 100, 100, 160}));
     // The box shows the size of the shape drawn with it, not the one of the step before.
     EXPECT_EQ(canvas.tipText, "Size <60,60> => Right click to toggle between stretch and move");
     Send(MOVE, 41, 190);
     EXPECT_EQ(canvas.tipText, "Size <59,59> => Right click to toggle between stretch and move");
     EXPECT_EQ(Send(LDOWN, 300, 300), CCaptureSelection::SEL_FINISHED_POST_GRAB);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{41, 100, 100, 159}))
-        << "the finishing click moves nothing";
+    EXPECT_EQ(tracker.GetRect(), (CRect{41, 100, 100, 159})) << "the finishing click moves nothing";
     EXPECT_TRUE(ScreenUntouched());
     EXPECT_FALSE(selection.m_bAnchored);
 }
@@ -209,7 +208,7 @@ TEST_F(Selection, RectangleIsNormalisedAndReleaseOrRightClickDoNotFinish) {
     Send(MOVE, 250, 150);
     Send(LUP, 250, 150); // a drag's release does not finish
     Send(MOVE, 200, 120);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{200, 120, 300, 200}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{200, 120, 300, 200}));
     EXPECT_EQ(tracker.GetSize().width, 100);
     EXPECT_EQ(tracker.GetSize().height, 80);
     EXPECT_EQ(selection.m_bAnchored, true);
@@ -219,12 +218,12 @@ TEST_F(Selection, RectangleIsNormalisedAndReleaseOrRightClickDoNotFinish) {
     EXPECT_TRUE(selection.m_bMoveMode);
     Send(MOVE, 230, 140);
     Send(MOVE, 260, 170);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{260, 170, 360, 250}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{260, 170, 360, 250}));
     EXPECT_EQ(tracker.GetAnchor(), (ShapePoint{360, 250}));
     // Right click again: it stretches from the moved anchor.
     Send(RDOWN, 260, 170);
     Send(MOVE, 400, 300);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{360, 250, 400, 300}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{360, 250, 400, 300}));
     EXPECT_EQ(Send(LDOWN, 400, 300), CCaptureSelection::SEL_FINISHED_POST_GRAB);
     EXPECT_TRUE(ScreenUntouched());
 }
@@ -330,24 +329,24 @@ TEST_F(Selection, ControlPickKeepsItsHighlightOverTopLevelWindows) {
         {{100, 100, 500, 400}, false}, {{120, 150, 200, 180}, true}, {{300, 150, 380, 180}, true}};
     selection.Start(TM_CONTROL);
     Send(MOVE, 130, 160);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{120, 150, 200, 180}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{120, 150, 200, 180}));
     Send(MOVE, 450, 350); // the top-level window itself
     Send(MOVE, 10, 10);   // the desktop
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{120, 150, 200, 180}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{120, 150, 200, 180}));
     Send(MOVE, 310, 160);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{300, 150, 380, 180}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{300, 150, 380, 180}));
     Send(RDOWN, 310, 160);
     EXPECT_EQ(Send(LDOWN, 311, 161), CCaptureSelection::SEL_FINISHED_GRAB_NOW);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{300, 150, 380, 180}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{300, 150, 380, 180}));
     EXPECT_EQ(tracker.GetShapeKind(), 0);
     EXPECT_TRUE(ScreenUntouched());
 
     tracker.Reset();
     selection.Start(TM_SINGLE_WINDOW);
     Send(MOVE, 450, 350);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{100, 100, 500, 400}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{100, 100, 500, 400}));
     Send(MOVE, 130, 160);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{120, 150, 200, 180}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{120, 150, 200, 180}));
     EXPECT_EQ(Send(LDOWN, 130, 160), CCaptureSelection::SEL_FINISHED_GRAB_NOW);
     EXPECT_TRUE(ScreenUntouched());
 }
@@ -355,12 +354,12 @@ TEST_F(Selection, ControlPickKeepsItsHighlightOverTopLevelWindows) {
 TEST_F(Selection, ImmediateModesTakeTheFindersRectangles) {
     tracker.SetMode(TM_DESKTOP);
     EXPECT_EQ(tracker.TrackStep(canvas, {0, 0}), 1);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{0, 0, 1024, 768}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{0, 0, 1024, 768}));
     tracker.SetMode(TM_ACTIVE_WINDOW);
     EXPECT_EQ(tracker.TrackStep(canvas, {0, 0}), 0);
     tracker.SetMode(TM_MENU);
     EXPECT_EQ(tracker.TrackStep(canvas, {0, 0}), 1);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{5, 6, 70, 80}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{5, 6, 70, 80}));
 }
 
 TEST_F(Selection, TriangleFinishedByADoubleClickIsGrabbedRelativeToItsBox) {
@@ -382,7 +381,7 @@ TEST_F(Selection, TriangleFinishedByADoubleClickIsGrabbedRelativeToItsBox) {
     EXPECT_EQ(Send(LUP, 150, 180), CCaptureSelection::SEL_CONTINUE);
     EXPECT_EQ(Send(LDOWN, 150, 180), CCaptureSelection::SEL_FINISHED_GRAB_NOW);
     EXPECT_EQ(tracker.GetShapeKind(), 3);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{100, 100, 200, 180}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{100, 100, 200, 180}));
     EXPECT_EQ(tracker.GetShapePoints(), (std::vector<ShapePoint>{{0, 0}, {100, 0}, {50, 80}}));
     EXPECT_TRUE(ScreenUntouched());
 }
@@ -449,7 +448,7 @@ TEST_F(Selection, MovedPolygonKeepsItsTrailingPointAsAVertex) {
     EXPECT_EQ(tracker.GetCount(), 2);
     EXPECT_EQ(Send(LDOWN, 210, 230), CCaptureSelection::SEL_FINISHED_GRAB_NOW);
     EXPECT_EQ(tracker.GetShapeKind(), 3);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{110, 130, 210, 230}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{110, 130, 210, 230}));
     EXPECT_EQ(tracker.GetShapePoints(), (std::vector<ShapePoint>{{0, 0}, {100, 0}, {100, 100}}));
     EXPECT_TRUE(ScreenUntouched());
 }
@@ -474,7 +473,7 @@ TEST_F(Selection, PolygonsTooSmallToEncloseAnythingCopyNothing) {
     Send(LDOWN, 200, 160);
     EXPECT_EQ(Send(LDOWN, 200, 160), CCaptureSelection::SEL_FINISHED_GRAB_NOW);
     EXPECT_EQ(tracker.GetShapeKind(), 1);
-    EXPECT_EQ(tracker.GetRect(), (ScreenRect{100, 100, 200, 160}));
+    EXPECT_EQ(tracker.GetRect(), (CRect{100, 100, 200, 160}));
     EXPECT_TRUE(ScreenUntouched());
 }
 
@@ -535,7 +534,7 @@ TEST_F(Selection, CancelErasesWhatIsShownAndIgnoresTheMessagesThatFollow) {
         EXPECT_FALSE(selection.IsRunning());
         EXPECT_TRUE(ScreenUntouched());
         EXPECT_EQ(tracker.GetMode(), TM_NONE);
-        EXPECT_EQ(tracker.GetRect(), ScreenRect{});
+        EXPECT_EQ(tracker.GetRect(), CRect{});
         // Two clicks that would have finished it make nothing and draw nothing.
         EXPECT_EQ(Click(300, 300), CCaptureSelection::SEL_CONTINUE);
         EXPECT_EQ(Click(310, 320), CCaptureSelection::SEL_CONTINUE);

@@ -31,12 +31,6 @@
 uint32_t ORVM_ForwardKeyboardMessage = 0;
 uint32_t ORVM_ForwardMouseMessage = 0;
 
-/* Version information of the library, readable with `strings`. */
-__attribute__((used)) static const char kVersionInfo[] =
-    "FileVersion=1, 0, 0, 1\0ProductVersion=1, 0, 0, 1\0FileDescription=TilletHook DLL\0"
-    "InternalName=TilletHook\0OriginalFilename=TilletHook.DLL\0"
-    "ProductName=TilletHook Dynamic Link Library";
-
 /* Everything the watches need, in one place; guarded by `lock` against the library's own
  * threads. The two forwarded-message atoms are exported as words of their own. */
 typedef struct HookSharedData {

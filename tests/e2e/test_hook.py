@@ -118,6 +118,17 @@ class HookTest(unittest.TestCase):
         # The table is kept after the hook is gone.
         self.assertEqual(self.probe.ask("get"), "get 1 7" + " 0" * 34)
 
+    def test_unhook_while_keys_are_released(self):
+        """Key releases still unread when the watch stops must not hang the unhook."""
+        typist = self.xs.spawn(["xdotool", "type", "--delay", "1", "x" * 4000])
+        try:
+            for _ in range(30):
+                self.hook_default_table()
+                self.assertEqual(self.probe.ask("unhookkbd", timeout=10), "unhookkbd 1")
+        finally:
+            typist.kill()
+            typist.wait()
+
     def test_hotkeys_match_on_release_with_held_modifiers(self):
         self.hook_default_table()
         self.keys("keydown", "alt", "keydown", "Print", "keyup", "Print", "keyup", "alt")

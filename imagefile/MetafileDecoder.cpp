@@ -905,7 +905,7 @@ void Player::PlayEmf(const uint8_t* data, size_t size) {
             if (need(32)) {
                 int32_t v[8];
                 for (int i = 0; i < 8; ++i) v[i] = i32(size_t(i));
-                Arc(v, type - 45);
+                Arc(v, int(type) - 45);
             }
             break;
         case 54: // LINETO
@@ -971,8 +971,9 @@ void Player::PlayEmf(const uint8_t* data, size_t size) {
             if (need(100)) {
                 const int32_t x = i32(4), y = i32(5), w = i32(6), h = i32(7);
                 const uint32_t rop = LE32(r + 32);
-                const uint32_t offBmi = LE32(r + 76 + (type == 77 ? 0 : 0)), cbBmi = LE32(r + 80),
-                               offBits = LE32(r + 84), cbBits = LE32(r + 88);
+                // STRETCHBLT lays out its fields as BITBLT does up to the source bitmap.
+                const uint32_t offBmi = LE32(r + 76), cbBmi = LE32(r + 80), offBits = LE32(r + 84),
+                               cbBits = LE32(r + 88);
                 if (cbBmi == 0) {
                     Brush b = m_state.brush;
                     if (rop == 0x00FF0062)
@@ -1078,7 +1079,7 @@ void Player::PlayWmf(const uint8_t* data, size_t size) {
             if (need(2)) m_state.wOrgY += w(0), m_state.wOrgX += w(1);
             break;
         case 0x0410: // SCALEWINDOWEXT: yDenom, yNum, xDenom, xNum
-            if (need(4) && w(0) && w(2))
+            if (need(4) && w(0) != 0 && w(2) != 0)
                 m_state.wExtY = m_state.wExtY * w(1) / w(0),
                 m_state.wExtX = m_state.wExtX * w(3) / w(2);
             break;

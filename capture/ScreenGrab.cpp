@@ -117,7 +117,8 @@ void* CScreenGrabber::Capture(int x, int y, int width, int height, int& bytesPer
                     shmctl(shm->info.shmid, IPC_RMID, nullptr);
                 }
                 if (!m_shm) {
-                    shm->image->data = nullptr;
+                    // Only reached when shm was not moved into m_shm.
+                    shm->image->data = nullptr; // NOLINT(bugprone-use-after-move)
                     XDestroyImage(shm->image);
                 }
             }

@@ -85,20 +85,23 @@ enum CommandId : int {
 };
 
 // What the program knows of each command in one place: its default text, its shortcuts, its
-// tool-bar image (a desktop theme icon name, else one of the program's own drawings) and its
-// status-bar prompt.
+// tool-bar image (a desktop theme icon name, else one of the program's own drawings), its
+// status-bar prompt and its tool-bar tool tip.
 struct CommandInfo {
     int id;
     const char* text;
     const char* shortcuts; // "Ctrl+C;Ctrl+Ins", empty for none
     const char* themeIcon; // standard icon of the desktop theme, or null
-    const char* prompt;
+    const char* prompt;    // "prompt\ntool tip"; without the second half the prompt is the tip
 };
 
 const CommandInfo* FindCommand(int id);
 const std::vector<CommandInfo>& CommandTable();
 QList<QKeySequence> CommandShortcuts(int id);
+// The status-bar half of the command's prompt entry.
 QString CommandPrompt(int id);
+// The tool-tip half of the command's prompt entry.
+QString CommandToolTip(int id);
 // The command's image: the theme icon when the desktop has one, else our own drawing (none
 // for commands without an image).
 QIcon CommandIcon(int id);

@@ -204,7 +204,7 @@ QToolBar* CMDIFrameWnd::BuildToolBar(const QString& name, const std::vector<int>
         QString text = c ? QString::fromUtf8(c->text).remove('&') : QString::number(id);
         QAction* a = MakeAction(id, text, bar);
         a->setIcon(CommandIcon(id));
-        a->setToolTip(text);
+        a->setToolTip(CommandToolTip(id));
         bar->addAction(a);
     }
     addToolBar(Qt::TopToolBarArea, bar);

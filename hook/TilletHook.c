@@ -31,12 +31,6 @@
 uint32_t ORVM_ForwardKeyboardMessage = 0;
 uint32_t ORVM_ForwardMouseMessage = 0;
 
-/* Version information of the library, readable with `strings`. */
-__attribute__((used)) static const char kVersionInfo[] =
-    "FileVersion=1, 0, 0, 1\0ProductVersion=1, 0, 0, 1\0FileDescription=TilletHook DLL\0"
-    "InternalName=TilletHook\0OriginalFilename=TilletHook.DLL\0"
-    "ProductName=TilletHook Dynamic Link Library";
-
 /* Everything the watches need, in one place; guarded by `lock` against the library's own
  * threads. The two forwarded-message atoms are exported as words of their own. */
 typedef struct HookSharedData {
@@ -110,6 +104,12 @@ static struct {
     XRecordContext context;
     pthread_t thread;
     int wake[2]; /* written to stop the thread */
+    /* Key releases read by the last XRecordProcessReplies, matched after it returns. Only
+     * the keyboard thread (or the unhook, after the thread has ended) touches them. */
+    struct {
+        unsigned keycode, state;
+    } released[256];
+    int releasedCount;
 } g_kbd;
 
 static unsigned VirtualKeyOf(Display* dpy, unsigned keycode, unsigned state) {
@@ -152,13 +152,21 @@ static void OnKeyRelease(unsigned keycode, unsigned state) {
     pthread_mutex_unlock(&g_lock);
 }
 
+/* Xlib calls this with the data connection locked. Matching takes the library's lock, which
+ * the hook and unhook hold while they use the data connection: the release is only noted
+ * here and matched once the connection's lock is free again. */
 static void OnRecord(XPointer closure, XRecordInterceptData* d) {
     (void)closure;
     if (d->category == XRecordFromServer && d->data_len > 0) {
         const xEvent* ev = (const xEvent*)d->data;
-        /* RECORD reports the modifier state as it was before the event. */
-        if ((ev->u.u.type & 0x7F) == KeyRelease)
-            OnKeyRelease(ev->u.u.detail, ev->u.keyButtonPointer.state);
+        /* RECORD reports the modifier state as it was before the event. A batch of more
+         * releases than fit is beyond any typing; the excess is dropped. */
+        if ((ev->u.u.type & 0x7F) == KeyRelease &&
+            g_kbd.releasedCount < (int)(sizeof g_kbd.released / sizeof g_kbd.released[0])) {
+            g_kbd.released[g_kbd.releasedCount].keycode = ev->u.u.detail;
+            g_kbd.released[g_kbd.releasedCount].state = ev->u.keyButtonPointer.state;
+            ++g_kbd.releasedCount;
+        }
     }
     XRecordFreeData(d);
 }
@@ -170,6 +178,9 @@ static void* KeyboardThread(void* arg) {
     struct pollfd fds[2] = {{ConnectionNumber(g_kbd.data), POLLIN, 0}, {g_kbd.wake[0], POLLIN, 0}};
     for (;;) {
         XRecordProcessReplies(g_kbd.data);
+        for (int i = 0; i < g_kbd.releasedCount; ++i)
+            OnKeyRelease(g_kbd.released[i].keycode, g_kbd.released[i].state);
+        g_kbd.releasedCount = 0;
         if (poll(fds, 2, -1) < 0 && errno != EINTR) break;
         if (fds[1].revents) break;
     }
@@ -207,6 +218,7 @@ int ORV_HookKeyboard(unsigned long target, const uint16_t* table) {
     }
     g_kbd.control = control;
     g_kbd.data = data;
+    g_kbd.releasedCount = 0;
 
     g_shared.keyboardTarget = target;
     if (table) memcpy(g_shared.hotkeys, table, sizeof g_shared.hotkeys);

@@ -84,7 +84,9 @@ bool EncodeFrom(jpeg_compress_struct* cinfo, JpegErrorManager* err, const CPictu
 
 // The library's fixed-point RGB -> YCbCr: 16 fraction bits, rounded to nearest.
 constexpr int32_t Fix(double x) {
-    return int32_t(x * 65536.0 + 0.5);
+    // Every constant is positive, where adding one half and truncating rounds to nearest, as
+    // the library itself does; lround is not constexpr.
+    return int32_t(x * 65536.0 + 0.5); // NOLINT(bugprone-incorrect-roundings)
 }
 constexpr int32_t kHalf = 1 << 15;
 constexpr int32_t kChromaOffset = (128 << 16) + kHalf - 1;

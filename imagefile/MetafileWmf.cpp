@@ -95,7 +95,7 @@ void Player::PlayWmf(const uint8_t* data, size_t size) {
             if (need(2)) m_state.wOrgY += w(0), m_state.wOrgX += w(1);
             break;
         case WmfRecord::ScaleWindowExt: // yDenom, yNum, xDenom, xNum
-            if (need(4) && w(0) && w(2))
+            if (need(4) && w(0) != 0 && w(2) != 0)
                 m_state.wExtY = m_state.wExtY * w(1) / w(0),
                 m_state.wExtX = m_state.wExtX * w(3) / w(2);
             break;

@@ -210,7 +210,7 @@ private:
         out.resize(out.size() - z.avail_out);
         deflateEnd(&z);
         m_adler[size_t(b)] = adler32(adler32(0, nullptr, 0), data + begin, uInt(end - begin));
-        m_ok[size_t(b)] = done;
+        m_ok[size_t(b)] = char(done);
     }
 
     const CPicture& m_picture;

@@ -22,6 +22,8 @@ PACKAGES=(
   imagemagick python3-pil python3-numpy
   # fuzzing
   clang-14 libclang-rt-14-dev
+  # the format and static checks of test.sh
+  clang-format-14 clang-tidy-14
   # fonts so that windows under Xvfb show text
   fonts-dejavu-core
 )

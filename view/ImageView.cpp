@@ -11,7 +11,7 @@
 
 namespace {
 QColor FromColorRef(uint32_t c) {
-    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
 }
 } // namespace
 
@@ -53,8 +53,12 @@ bool CTilletCaptureView::event(QEvent* e) {
 void CTilletCaptureView::OnInitialUpdate() {
     CView::OnInitialUpdate();
     CTilletCaptureDoc* doc = GetDocument();
-    if (doc && doc->fromCapture)
+    // The capture is delivered once, by the document's first view: another window on the same
+    // document must not copy, save and print it again.
+    if (doc && doc->fromCapture) {
+        doc->fromCapture = 0;
         QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_CAPTURE_DELIVER)));
+    }
     // The frame opens at the picture's size, as far as the main window's client area allows.
     CMDIChildWnd* frame = GetParentFrame();
     if (!frame || !frame->mdiArea()) return;

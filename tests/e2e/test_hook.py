@@ -38,8 +38,25 @@ class HookExportsTest(unittest.TestCase):
         self.assertEqual(len(ours), 8, ours)
         soname = subprocess.run(["objdump", "-p", LIBRARY], check=True, capture_output=True,
                                 text=True).stdout
-        self.assertIn("libTilletHook.so.1", soname)
-        self.assertTrue(os.path.exists(LIBRARY + ".1.0.0.1"))
+        self.assertIn("SONAME               libTilletHook.so.1\n", soname)
+        # The usual shared-library versioning: .so -> .so.1 -> .so.1.0.0, and nothing else.
+        self.assertEqual(os.readlink(LIBRARY), "libTilletHook.so.1")
+        self.assertEqual(os.readlink(LIBRARY + ".1"), "libTilletHook.so.1.0.0")
+        self.assertTrue(os.path.isfile(LIBRARY + ".1.0.0"))
+        strings = subprocess.run(["strings", "-a", LIBRARY + ".1.0.0"], check=True,
+                                 capture_output=True, text=True).stdout
+        for word in ("DLL", "Dynamic Link Library", "FileVersion", "OriginalFilename"):
+            self.assertNotIn(word, strings)
+
+    def test_program_finds_the_library(self):
+        program = os.path.join(BUILD, "bin", "OrvaneScreen")
+        if not os.path.exists(program):
+            self.skipTest("this build has no program (the thread sanitizer build)")
+        deps = subprocess.run(["ldd", program], check=True, capture_output=True,
+                              text=True).stdout
+        line = next(x for x in deps.splitlines() if "libTilletHook" in x)
+        self.assertIn("libTilletHook.so.1 => " + os.path.realpath(os.path.join(BUILD, "lib")),
+                      line)
 
 
 class HookTest(unittest.TestCase):
@@ -67,6 +84,8 @@ class HookTest(unittest.TestCase):
         except Exception:
             self.probe.proc.kill()
             self.probe.proc.wait()
+        # A clean end; under the thread sanitizer a reported race ends the probe with 66.
+        self.assertEqual(self.probe.proc.returncode, 0)
 
     def keys(self, *steps):
         """xdotool key steps in a person's order, e.g. ("keydown", "alt", "Print", ...)."""
@@ -98,6 +117,17 @@ class HookTest(unittest.TestCase):
         self.assertEqual(self.probe.ask("unhookkbd"), "unhookkbd 0")
         # The table is kept after the hook is gone.
         self.assertEqual(self.probe.ask("get"), "get 1 7" + " 0" * 34)
+
+    def test_unhook_while_keys_are_released(self):
+        """Key releases still unread when the watch stops must not hang the unhook."""
+        typist = self.xs.spawn(["xdotool", "type", "--delay", "1", "x" * 4000])
+        try:
+            for _ in range(30):
+                self.hook_default_table()
+                self.assertEqual(self.probe.ask("unhookkbd", timeout=10), "unhookkbd 1")
+        finally:
+            typist.kill()
+            typist.wait()
 
     def test_hotkeys_match_on_release_with_held_modifiers(self):
         self.hook_default_table()

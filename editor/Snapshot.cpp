@@ -143,6 +143,9 @@ void CPictureSnapshot::Compress() {
         keep = false;
     }
 
+    // The copy is freed below, unless a restore is still reading it (then the restore frees
+    // it), before the snapshot counts as settled: whoever waits for that sees the memory go.
+    plain.reset();
     std::lock_guard<std::mutex> guard(m_lock);
     if (keep) {
         m_bands = std::move(bands);
@@ -150,8 +153,6 @@ void CPictureSnapshot::Compress() {
     }
     m_settled = true;
     m_settledSignal.notify_all();
-    // `plain` is let go of after the lock: the copy is freed here unless a restore still
-    // reads it, in which case the restore frees it.
 }
 
 void CPictureSnapshot::DecompressInto(uint8_t* bits) const {

@@ -103,11 +103,12 @@ else
 fi
 
 # The threaded code under ThreadSanitizer: the band runners (through the filters, the
-# resampling and the encoders that use them), the pixel block cache and the hook library's
-# threads. Only what those tests need is built; tests are picked by name, not by file.
+# resampling and the encoders that use them), the pixel block cache, the undo snapshots
+# compressed in the background and the hook library's threads. Only what those tests need
+# is built; tests are picked by name, not by file.
 echo "=== thread sanitizer build ==="
-TSAN_TARGETS=(unit_editor unit_picture unit_image_formats TilletHook hook_probe)
-TSAN_TESTS='^(Bands|ImageFilters|ImageFiltersExact|Resample|ResampleExact|PngWriter|JpegPaths|Picture|PixelBlockThreads)\.|^tsan_hook$'
+TSAN_TARGETS=(unit_editor unit_command_history unit_picture unit_image_formats TilletHook hook_probe)
+TSAN_TESTS='^(Bands|Snapshot|CommandHistory|ImageFilters|ImageFiltersExact|Resample|ResampleExact|PngWriter|JpegPaths|Picture|PixelBlockThreads)\.|^tsan_hook$'
 tsan_start=$SECONDS
 if cmake -S . -B build/tsan -G Ninja -DORVANE_WERROR=$WERROR -DORVANE_TSAN=ON -DORVANE_WITH_QT=OFF \
      >/dev/null && cmake --build build/tsan -j"$JOBS" --target "${TSAN_TARGETS[@]}"; then

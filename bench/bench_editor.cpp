@@ -2,10 +2,12 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "BenchPictures.h"
 #include "editor/Filters.h"
 #include "editor/Resample.h"
+#include "editor/Snapshot.h"
 #include "imagefile/Bands.h"
 
 namespace {
@@ -135,5 +137,98 @@ void BM_InvertInPlace(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_InvertInPlace)->Unit(benchmark::kMillisecond);
+
+// Undo snapshots of a 3840x2160 capture. Argument: 0 = desktop-like, 1 = photo-like.
+const CPicture& Capture(int kind) {
+    static CDibSectionPicture desktop, photo;
+    CDibSectionPicture& p = kind == 0 ? desktop : photo;
+    if (p.GetWidth() != 3840) {
+        if (kind == 0)
+            bench::MakeDesktopLike(p, 3840, 2160);
+        else
+            bench::MakePhotoLike(p, 3840, 2160);
+    }
+    return p;
+}
+
+void Label(benchmark::State& state, const CPictureSnapshot& s) {
+    state.counters["ratio"] = double(s.GetPixelBytes()) / double(s.GetStoredBytes());
+    state.SetLabel(state.range(0) == 0 ? "desktop" : "photo");
+}
+
+// What a command did before: a new full copy of the picture.
+void BM_SnapshotPlainCopy(benchmark::State& state) {
+    const CPicture& src = Capture(int(state.range(0)));
+    for (auto _ : state) {
+        CDibPicture copy;
+        copy.CopyWithDepth(src, 0);
+        benchmark::DoNotOptimize(copy.GetBits());
+    }
+    state.SetLabel(state.range(0) == 0 ? "desktop" : "photo");
+}
+BENCHMARK(BM_SnapshotPlainCopy)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The time a command waits for its snapshot; the compression runs afterwards and is not
+// counted, but is let finish outside the timing so that it does not slow the next take.
+void BM_SnapshotTake(benchmark::State& state) {
+    const CPicture& src = Capture(int(state.range(0)));
+    for (auto _ : state) {
+        CPictureSnapshot s(src);
+        state.PauseTiming();
+        s.WaitUntilSettled();
+        Label(state, s);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SnapshotTake)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The whole work of a snapshot, copy and compression, on the band runner's threads.
+void BM_SnapshotCompress(benchmark::State& state) {
+    const CPicture& src = Capture(int(state.range(0)));
+    for (auto _ : state) {
+        CPictureSnapshot s(src, CPictureSnapshot::Mode::Immediate);
+        benchmark::DoNotOptimize(s.GetStoredBytes());
+        state.PauseTiming();
+        Label(state, s);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_SnapshotCompress)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// What the user waits for when a command runs: its snapshot, then the operation, with the
+// compression of the snapshot competing for the cores. Argument 1: 0 = a plain copy, as
+// before, 1 = compressed in the background.
+void BM_SnapshotThenInvert(benchmark::State& state) {
+    CDibSectionPicture picture;
+    picture.CopyWithDepth(Capture(int(state.range(0))), 0);
+    InvertFilter invert;
+    const auto mode =
+        state.range(1) ? CPictureSnapshot::Mode::Background : CPictureSnapshot::Mode::Plain;
+    for (auto _ : state) {
+        CPictureSnapshot s(picture, mode);
+        invert.ApplyInPlace(picture);
+        benchmark::DoNotOptimize(picture.GetBits());
+        state.PauseTiming();
+        s.WaitUntilSettled();
+        state.ResumeTiming();
+    }
+    state.SetLabel(std::string(state.range(0) == 0 ? "desktop" : "photo") +
+                   (state.range(1) ? " compressed" : " plain"));
+}
+BENCHMARK(BM_SnapshotThenInvert)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+// One undo step: the snapshot back into the document's picture.
+void BM_SnapshotRestore(benchmark::State& state) {
+    const CPicture& src = Capture(int(state.range(0)));
+    CPictureSnapshot s(src, CPictureSnapshot::Mode::Immediate);
+    CDibSectionPicture target;
+    target.CopyWithDepth(src, 0);
+    for (auto _ : state) {
+        s.RestoreInto(target);
+        benchmark::DoNotOptimize(target.GetBits());
+    }
+    Label(state, s);
+}
+BENCHMARK(BM_SnapshotRestore)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -44,11 +44,9 @@ void CCommandMacro::GetDescription(std::string& out) const {
 
 CTilletCommand::CTilletCommand(CCommandDocument* document, ImageFilter* filter,
                                std::string description, CPicture* destination)
-    : m_filter(filter), m_snapshot(std::make_unique<CDibPicture>()),
+    : m_filter(filter), m_snapshot(std::make_unique<CPictureSnapshot>(*document->GetPicture())),
       m_target(document->GetPicture()), m_destination(destination), m_document(document),
-      m_wasModified(document->IsModified()), m_description(std::move(description)) {
-    m_snapshot->CopyWithDepth(*m_target, 0);
-}
+      m_wasModified(document->IsModified()), m_description(std::move(description)) {}
 
 CTilletCommand::~CTilletCommand() = default;
 
@@ -62,7 +60,7 @@ int CTilletCommand::Execute() {
 }
 
 int CTilletCommand::Restore() {
-    (m_destination ? m_destination : m_target)->CopyWithDepth(*m_snapshot, 0);
+    m_snapshot->RestoreInto(m_destination ? *m_destination : *m_target);
     m_document->SetModifiedFlag(m_wasModified);
     return 1;
 }

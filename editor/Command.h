@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "editor/ImageFilter.h"
+#include "editor/Snapshot.h"
 
 // Every change the editor makes is a command: it executes itself and makes the commands that
 // reverse and repeat it.
@@ -57,7 +58,8 @@ public:
 };
 
 // One image operation on a document's picture, undone by restoring a snapshot of the
-// picture taken when the command was made.
+// picture taken when the command was made. The snapshot is compressed in the background once
+// taken, so that ten steps on a large capture do not hold ten full copies.
 class CTilletCommand : public CCommand {
 public:
     // Takes ownership of filter. The snapshot is taken now.
@@ -72,10 +74,11 @@ public:
     CCommand* CreateUndoCommand() override;
     CCommand* CreateRedoCommand() override;
     void GetDescription(std::string& out) const override { out = m_description; }
+    const CPictureSnapshot& GetSnapshot() const { return *m_snapshot; }
 
 private:
     std::unique_ptr<ImageFilter> m_filter;
-    std::unique_ptr<CPicture> m_snapshot;
+    std::unique_ptr<CPictureSnapshot> m_snapshot;
     CPicture* m_target;
     CPicture* m_destination;
     CCommandDocument* m_document;

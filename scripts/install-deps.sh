@@ -16,6 +16,8 @@ PACKAGES=(
   libpulse-dev
   # image libraries
   libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev zlib1g-dev
+  # undo snapshots are kept compressed
+  libzstd-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth openbox tint2 xdotool xclip wmctrl x11-utils x11-apps x11-xserver-utils

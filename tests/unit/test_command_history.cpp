@@ -159,6 +159,56 @@ TEST(CommandHistory, TentativeApplyRevertAndDone) {
     EXPECT_EQ(PixelBytes(doc.picture), original);
 }
 
+// Large enough to be cut into many bands and compressed; the states are compared with the
+// palette and every byte of the pixel block.
+TEST(CommandHistory, UndoAndRedoThroughCompressedSnapshots) {
+    struct State {
+        int width, height, bpp;
+        std::vector<RGBAPIXEL> palette;
+        std::vector<uint8_t> block;
+        bool operator==(const State&) const = default;
+    };
+    TestDocument doc;
+    const auto state = [&doc] {
+        const CPicture& p = doc.picture;
+        const uint8_t* bits = p.GetBits();
+        return State{
+            p.GetWidth(), p.GetHeight(), p.GetBitsPerPixel(),
+            std::vector<RGBAPIXEL>(p.GetPalette(), p.GetPalette() + p.GetPaletteSize()),
+            std::vector<uint8_t>(bits, bits + size_t(p.GetBytesPerLine()) * p.GetHeight())};
+    };
+    doc.picture.Create(1237, 999, 8, false);
+    for (int y = 0; y < 999; ++y)
+        for (int x = 0; x < 1237; ++x)
+            doc.picture.GetLineArray()[y][x] = uint8_t((x / 9 + y / 7) * 3);
+    for (int i = 0; i < 256; ++i)
+        doc.picture.SetPaletteEntry(i, uint8_t(i * 7), uint8_t(255 - i), 40);
+
+    CDocCommandHistory h(&doc);
+    std::vector<State> states{state()};
+    std::vector<ImageFilter*> filters{new FlipHorizontalFilter, new InvertFilter,
+                                      new CropFilter(3, 1100, 5, 901), new GrayscaleFilter};
+    for (ImageFilter* f : filters) {
+        auto* c = new CTilletCommand(&doc, f, "step");
+        h.Do(c, 1);
+        c->GetSnapshot().WaitUntilSettled();
+        EXPECT_TRUE(c->GetSnapshot().IsCompressed());
+        states.push_back(state());
+    }
+    for (int i = int(states.size()) - 2; i >= 0; --i) {
+        ASSERT_EQ(h.Undo(), 1);
+        EXPECT_TRUE(state() == states[size_t(i)]) << "after undo to state " << i;
+    }
+    for (size_t i = 1; i < states.size(); ++i) {
+        ASSERT_EQ(h.Redo(), 1);
+        EXPECT_TRUE(state() == states[i]) << "after redo to state " << i;
+    }
+    // An undo at once, while the new step's snapshot is still being compressed.
+    h.Do(new CTilletCommand(&doc, new FlipVerticalFilter, "step"), 1);
+    h.Undo();
+    EXPECT_TRUE(state() == states.back());
+}
+
 TEST(CommandHistory, MacroMembersAreReportedOneByOne) {
     struct Listener : CCommandHistory {
         int executed = 0;

@@ -1,5 +1,6 @@
 #include "framework/DocView.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "framework/Commands.h"
 #include "framework/FrameWnd.h"
 #include "framework/MessageBox.h"
 #include "framework/WinApp.h"
@@ -179,6 +181,19 @@ void CView::focusInEvent(QFocusEvent* event) {
 
 CMDIChildWnd::CMDIChildWnd() {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    ReleaseCommandKeys();
+}
+
+void CMDIChildWnd::ReleaseCommandKeys() {
+    // The toolkit's window menu (Restore, Move, Size, Minimize, Maximize, Close) is also bound
+    // to this window, with the desktop's close keys on Close: Ctrl+F4 and Ctrl+W. Ctrl+W is
+    // Paste As New Image, and two bindings of one key cancel each other, so the menu keeps
+    // only the keys no command uses (Close stays on Ctrl+F4).
+    for (QAction* a : actions()) {
+        QList<QKeySequence> keys = a->shortcuts();
+        keys.removeIf([](const QKeySequence& k) { return IsCommandShortcut(k); });
+        if (keys.size() != a->shortcuts().size()) a->setShortcuts(keys);
+    }
 }
 
 void CMDIChildWnd::OnUpdateFrameTitle() {

@@ -98,6 +98,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Takes the program's command keys away from the window's own menu, so that the main
+    // frame's accelerators reach their commands whatever windows are open. A frame that
+    // replaces the window menu (setSystemMenu) calls it again.
+    void ReleaseCommandKeys();
 
 private:
     friend class CMultiDocTemplate;

@@ -98,10 +98,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Takes the program's command keys away from the window's own menu, so that the main
-    // frame's accelerators reach their commands whatever windows are open. A frame that
-    // replaces the window menu (setSystemMenu) calls it again.
-    void ReleaseCommandKeys();
+    // Fits the window's own menu to the program: no key of a command on its items, so that
+    // the main frame's accelerators reach their commands whatever windows are open. A frame
+    // that replaces the window menu (setSystemMenu) calls it again.
+    void SetUpWindowMenu();
 
 private:
     friend class CMultiDocTemplate;

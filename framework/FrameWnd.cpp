@@ -162,6 +162,7 @@ void CMDIFrameWnd::SetMenus(const std::vector<MenuItem>& defaultMenu,
     QMenuBar* bar = menuBar();
     auto build = [this, bar](const std::vector<MenuItem>& popups) {
         std::vector<QAction*> menus;
+        menus.reserve(popups.size());
         for (const MenuItem& p : popups) menus.push_back(BuildPopup(p, bar)->menuAction());
         return menus;
     };

@@ -224,6 +224,12 @@ QList<QKeySequence> CommandShortcuts(int id) {
     return keys;
 }
 
+bool IsCommandShortcut(const QKeySequence& key) {
+    for (const auto& c : kTable)
+        if (CommandShortcuts(c.id).contains(key)) return true;
+    return false;
+}
+
 QString CommandPrompt(int id) {
     const CommandInfo* c = FindCommand(id);
     return c ? QString::fromUtf8(c->prompt).section('\n', 0, 0) : QString();

@@ -98,6 +98,8 @@ struct CommandInfo {
 const CommandInfo* FindCommand(int id);
 const std::vector<CommandInfo>& CommandTable();
 QList<QKeySequence> CommandShortcuts(int id);
+// Whether any command of the table is bound to the key.
+bool IsCommandShortcut(const QKeySequence& key);
 // The status-bar half of the command's prompt entry.
 QString CommandPrompt(int id);
 // The tool-tip half of the command's prompt entry.

@@ -1,14 +1,17 @@
 #include "framework/DocView.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 
+#include "framework/Commands.h"
 #include "framework/FrameWnd.h"
 #include "framework/MessageBox.h"
 #include "framework/WinApp.h"
@@ -179,6 +182,26 @@ void CView::focusInEvent(QFocusEvent* event) {
 
 CMDIChildWnd::CMDIChildWnd() {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    SetUpWindowMenu();
+}
+
+void CMDIChildWnd::SetUpWindowMenu() {
+    // The toolkit's window menu is also bound to this window, with the desktop's close keys on
+    // Close: Ctrl+F4 and Ctrl+W. Ctrl+W is Paste As New Image, and two bindings of one key
+    // cancel each other, so the menu keeps only the keys no command uses (Close stays on
+    // Ctrl+F4). Its Stay on Top item has no place among image windows inside the main window:
+    // the menu keeps Restore, Move, Size, Minimize, Maximize and Close.
+    QMenu* menu = systemMenu();
+    for (QAction* a : actions()) {
+        if (a->isCheckable() && menu && menu->actions().contains(a)) {
+            menu->removeAction(a);
+            removeAction(a);
+            continue;
+        }
+        QList<QKeySequence> keys = a->shortcuts();
+        keys.removeIf([](const QKeySequence& k) { return IsCommandShortcut(k); });
+        if (keys.size() != a->shortcuts().size()) a->setShortcuts(keys);
+    }
 }
 
 void CMDIChildWnd::OnUpdateFrameTitle() {

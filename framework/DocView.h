@@ -98,6 +98,10 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Fits the window's own menu to the program: no key of a command on its items, so that
+    // the main frame's accelerators reach their commands whatever windows are open. A frame
+    // that replaces the window menu (setSystemMenu) calls it again.
+    void SetUpWindowMenu();
 
 private:
     friend class CMultiDocTemplate;

@@ -159,36 +159,35 @@ QMenu* CMDIFrameWnd::BuildPopup(const MenuItem& popup, QWidget* parent) {
 
 void CMDIFrameWnd::SetMenus(const std::vector<MenuItem>& defaultMenu,
                             const std::vector<MenuItem>& documentMenu) {
-    auto build = [this](const std::vector<MenuItem>& popups) {
-        auto* bar = new QMenuBar(this);
-        for (const MenuItem& p : popups) bar->addMenu(BuildPopup(p, bar));
-        return bar;
+    QMenuBar* bar = menuBar();
+    auto build = [this, bar](const std::vector<MenuItem>& popups) {
+        std::vector<QAction*> menus;
+        menus.reserve(popups.size());
+        for (const MenuItem& p : popups) menus.push_back(BuildPopup(p, bar)->menuAction());
+        return menus;
     };
-    m_defaultBar = build(defaultMenu);
-    m_documentBar = build(documentMenu);
+    m_defaultMenus = build(defaultMenu);
+    m_documentMenus = build(documentMenu);
     m_documentMenuShown = false;
-    ShowMenuBar(m_defaultBar);
+    ShowMenus(m_defaultMenus);
 }
 
-void CMDIFrameWnd::ShowMenuBar(QMenuBar* bar) {
-    // The window owns one menu bar at a time; the other is kept aside.
-    QMenuBar* current = qobject_cast<QMenuBar*>(menuWidget());
-    if (current == bar) return;
-    if (current) {
-        current->hide();
-        current->setParent(this);
-    }
-    setMenuBar(bar);
-    bar->show();
+void CMDIFrameWnd::ShowMenus(const std::vector<QAction*>& menus) {
+    // Swapping whole menu bars would not do: the window deletes a menu bar it is given a new
+    // one for, and a maximized image window's controls stay behind in the old one.
+    QMenuBar* bar = menuBar();
+    for (QAction* a : bar->actions())
+        if (a->menu()) bar->removeAction(a);
+    for (QAction* a : menus) bar->addAction(a);
 }
 
 void CMDIFrameWnd::RecalcMenu() {
-    if (!m_defaultBar) return;
+    if (m_defaultMenus.empty()) return;
     bool hasDoc = AfxGetApp() && AfxGetApp()->GetDocManager() &&
                   AfxGetApp()->GetDocManager()->GetOpenDocumentCount() > 0;
     if (hasDoc == m_documentMenuShown) return;
     m_documentMenuShown = hasDoc;
-    ShowMenuBar(hasDoc ? m_documentBar : m_defaultBar);
+    ShowMenus(hasDoc ? m_documentMenus : m_defaultMenus);
 }
 
 QToolBar* CMDIFrameWnd::BuildToolBar(const QString& name, const std::vector<int>& ids) {

@@ -51,8 +51,10 @@ protected:
     std::vector<QToolBar*> m_toolBars;
 
 private:
-    void ShowMenuBar(QMenuBar* bar);
-    QMenuBar* m_defaultBar = nullptr;
-    QMenuBar* m_documentBar = nullptr;
+    void ShowMenus(const std::vector<QAction*>& menus);
+    // Both menu sets live in the window's one menu bar, which also carries the controls of a
+    // maximized image window; only the set that fits is in it at a time.
+    std::vector<QAction*> m_defaultMenus;
+    std::vector<QAction*> m_documentMenus;
     bool m_documentMenuShown = false;
 };

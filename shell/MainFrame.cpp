@@ -77,11 +77,15 @@ CMainFrame::~CMainFrame() {
     m_tray.RemoveIcon();
 }
 
-bool CMainFrame::Create() {
+void CMainFrame::CreateCommandBars() {
     SetMenus(DefaultMenu(), DocumentMenu());
     QToolBar* bar = BuildToolBar("Toolbar", MainToolBar());
     bar->setMovable(true);
     InstallAccelerators(AcceleratorCommands());
+}
+
+bool CMainFrame::Create() {
+    CreateCommandBars();
 
     QStatusBar* status = statusBar();
     const struct {

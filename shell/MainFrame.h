@@ -34,6 +34,8 @@ public:
 
     // Builds the bars, menus, icon and timer; false when a required part cannot be made.
     bool Create();
+    // The menus, the tool bar and the accelerator table: the first step of Create.
+    void CreateCommandBars();
     // Whether the desktop gave us a notification-area icon. Without one the window is never
     // hidden: nothing could bring it back.
     bool HasTray() override { return m_tray.Enabled(); }

@@ -214,6 +214,59 @@ class AppTest(unittest.TestCase):
             box = wait_for(red_box, what="the picture on screen")
             self.assertEqual((box[2] - box[0], box[3] - box[1]), (123, 77))
 
+    def test_window_keys_with_image_windows_open(self):
+        """With an image window open, Ctrl+W still pastes a new image (the window's own menu
+        once took the key for Close), and F6 / Shift+F6 walk the image windows."""
+        from PIL import Image
+        with XSession(size="1280x800x24") as xs:
+            def put_on_clipboard(name, size, colour):
+                picture = xs.path(name)
+                Image.new("RGB", size, colour).save(picture)
+                xs.spawn(["xclip", "-selection", "clipboard", "-t", "image/png", "-i", picture])
+                wait_for(lambda: "image/png" in subprocess.run(
+                    ["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"], env=xs.env,
+                    capture_output=True, text=True, timeout=10).stdout, what="the clipboard")
+
+            def title():
+                return subprocess.run(["xdotool", "getwindowname", str(window)], env=xs.env,
+                                      capture_output=True, text=True, timeout=10).stdout.strip()
+
+            def wait_title(expected):
+                wait_for(lambda: title() == expected, what=f"the title {expected!r}")
+
+            put_on_clipboard("red.png", (123, 77), (255, 0, 0))
+            seed_options(xs, 0x0008166B & ~0x2)
+            xs.spawn([PROGRAM])
+            window = wait_for(lambda: main_visible(xs), what="the main window")[0]
+            activate(xs, window)
+            xdo(xs, "key", "alt+e")
+            xdo(xs, "key", "w")
+            wait_title("Orvane Screen - Orvcap1 *")
+
+            # A different picture, so that the second window shows what the clipboard holds now.
+            put_on_clipboard("green.png", (61, 45), (0, 255, 0))
+            activate(xs, window)
+            xdo(xs, "key", "ctrl+w")
+            wait_title("Orvane Screen - Orvcap2 *")
+            shot = xs.path("screen.png")
+
+            def green_box():
+                xs.screenshot(shot)
+                img = Image.open(shot).convert("RGB")
+                box = Image.eval(img, lambda v: 255 if v > 250 else 0)
+                r, g, b = box.split()
+                from PIL import ImageChops
+                only_green = ImageChops.multiply(ImageChops.multiply(ImageChops.invert(r), g),
+                                                 ImageChops.invert(b))
+                return only_green.getbbox()
+            box = wait_for(green_box, what="the second picture on screen")
+            self.assertEqual((box[2] - box[0], box[3] - box[1]), (61, 45))
+
+            # The active image window's title is part of the main window's.
+            for key, expected in (("F6", "Orvcap1"), ("F6", "Orvcap2"), ("shift+F6", "Orvcap1")):
+                xdo(xs, "key", key)
+                wait_title(f"Orvane Screen - {expected} *")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <algorithm>
 
 #include "editor/Filters.h"
 #include "framework/Commands.h"
@@ -102,7 +103,7 @@ CTilletCaptureDoc::CTilletCaptureDoc() {
     OnCommand(ID_EDIT_UNDO, [this] {
         if (!m_picture) return;
         WaitCursor wait;
-        m_history.Undo();
+        if (m_history.Undo()) StepFromSave(-1);
         UpdateAllViews(nullptr, HINT_PICTURE_CHANGED);
     });
     OnUpdate(ID_EDIT_UNDO, [this](CCmdUI& ui) { ui.Enable(m_history.CanUndo()); });
@@ -110,7 +111,7 @@ CTilletCaptureDoc::CTilletCaptureDoc() {
         if (!m_picture) return;
         WaitCursor wait;
         try {
-            m_history.Redo();
+            if (m_history.Redo()) StepFromSave(1);
         } catch (const CTextException& e) {
             AfxMessageBox(MainWindow(), QString::fromStdString(e.GetText()), QMessageBox::Ok,
                           QMessageBox::Warning, QMessageBox::Ok);
@@ -202,12 +203,25 @@ bool CTilletCaptureDoc::OnSaveDocument(const QString& path) {
         return false;
     }
     SetModifiedFlag(false);
+    m_stepsFromSave = 0;
     return true;
+}
+
+void CTilletCaptureDoc::StepFromSave(int step) {
+    if (!m_stepsFromSave) return;
+    constexpr int kUnreachable = 1 << 20;
+    int& steps = *m_stepsFromSave;
+    if (step == 0) // a new command: a saved state ahead of us is gone with the redo branch
+        steps = steps < 0 ? kUnreachable : std::min(steps + 1, kUnreachable);
+    else if (steps != kUnreachable)
+        steps += step;
+    SetModifiedFlag(steps != 0);
 }
 
 void CTilletCaptureDoc::DeleteContents() {
     // The commands point at the picture: they go with it.
     m_history.Clear();
+    m_stepsFromSave.reset();
     m_picture.reset();
     CDocument::DeleteContents();
 }
@@ -242,6 +256,7 @@ bool CTilletCaptureDoc::RunCommand(ImageFilter* filter, const std::string& descr
     try {
         auto* command = new CTilletCommand(this, owned.release(), description);
         if (!m_history.Do(command, 1)) return false;
+        StepFromSave(0);
     } catch (const CTextException& e) {
         // The picture is replaced only when a filter has finished: nothing changed.
         AfxMessageBox(MainWindow(), QString::fromStdString(e.GetText()), QMessageBox::Ok,

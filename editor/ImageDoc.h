@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "editor/Command.h"
@@ -91,7 +92,12 @@ private:
     // An operation of the command map that needs a true-colour picture.
     void RunColorOperation(ImageFilter* (*make)(ProgressSink*), const char* description);
 
+    // Steps between the picture and the one last saved, once saved: an undo past a save
+    // leaves a picture the file no longer holds.
+    void StepFromSave(int step);
+
     CDocCommandHistory m_history{this};
+    std::optional<int> m_stepsFromSave;
     QString m_baseTitle;
     std::unique_ptr<CDisplayPicture> m_picture;
     std::unique_ptr<CDisplayPicture> m_backupPicture;

@@ -15,6 +15,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <algorithm>
+#include <cstdlib>
 
 #include "editor/Filters.h"
 #include "editor/ImageDoc.h"
@@ -557,7 +559,10 @@ void CTilletCaptureView::mouseMoveEvent(QMouseEvent* event) {
 
 void CTilletCaptureView::FinishTracking(QPoint device) {
     m_tracking = false;
-    const QRect drawn = QRect(m_trackStart, device).normalized();
+    // The corner the button went up at is the exclusive one.
+    const QRect drawn(
+        QPoint(std::min(m_trackStart.x(), device.x()), std::min(m_trackStart.y(), device.y())),
+        QSize(std::abs(device.x() - m_trackStart.x()), std::abs(device.y() - m_trackStart.y())));
     if (drawn.width() > 1 || drawn.height() > 1) {
         const QRect logical = DeviceToLogical(drawn) & PictureRect();
         m_selection = m_outline = logical.isEmpty() ? QRect() : logical;

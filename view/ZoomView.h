@@ -16,7 +16,7 @@ public:
 
     // Shows a surface of total logical units at scale 1 (the zoom-scale field is left as it
     // is); a zero page step is a tenth of the total, a zero line step a tenth of the page.
-    void SetScaledSizes(QSize total, QSize page = {}, QSize line = {});
+    void SetScaledSizes(QSize total, QSize page = QSize(0, 0), QSize line = QSize(0, 0));
     // Scales around centre (the middle of the client area when null), absolutely or by a
     // factor. A result above 80 times is refused.
     void ApplyZoom(double factor, bool absolute, const QPoint* centre = nullptr);

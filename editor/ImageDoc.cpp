@@ -143,7 +143,8 @@ void CTilletCaptureDoc::SetModifiedFlag(bool modified) {
 void CTilletCaptureDoc::UpdateTitle() {
     if (m_baseTitle.isEmpty() && !GetTitle().isEmpty()) m_baseTitle = GetTitle();
     if (m_baseTitle.isEmpty()) return;
-    const bool away = m_history.GetCleanDistance() != 0;
+    // Once saved, the mark measures from the save: the file holds that picture.
+    const bool away = m_stepsFromSave ? *m_stepsFromSave != 0 : m_history.GetCleanDistance() != 0;
     QString title = m_baseTitle + (IsModified() || away ? " *" : "");
     if (title != GetTitle()) CDocument::SetTitle(title);
 }
@@ -202,8 +203,8 @@ bool CTilletCaptureDoc::OnSaveDocument(const QString& path) {
             QString("Error saving the file: %1").arg(QString::fromStdString(e.GetText())));
         return false;
     }
-    SetModifiedFlag(false);
     m_stepsFromSave = 0;
+    SetModifiedFlag(false);
     return true;
 }
 

@@ -239,6 +239,7 @@ TEST(ImageEdit, ModifiedMarkFollowsFlagAndCleanPointAlsoAfterASave) {
     doc->OnCmdMsg(ID_OP_INVERT, nullptr);
     ASSERT_TRUE(doc->DoSave(path));
     EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(doc->GetTitle(), "mark.bmp"); // saved: no mark, though away from the open
     doc->OnCmdMsg(ID_EDIT_UNDO, nullptr);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(doc->GetTitle(), "mark.bmp *");

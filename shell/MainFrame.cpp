@@ -98,7 +98,6 @@ bool CMainFrame::Create() {
         auto* label = new QLabel(p.text, status);
         m_panes[i] = label;
         label->setObjectName(QString("StatusPane%1").arg(i + 1));
-        label->setAccessibleName(QString("Status pane %1").arg(i + 1));
         label->setMinimumWidth(p.width);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);

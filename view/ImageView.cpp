@@ -557,6 +557,11 @@ void CTilletCaptureView::mouseMoveEvent(QMouseEvent* event) {
     UpdateCursor(device);
 }
 
+void CTilletCaptureView::leaveEvent(QEvent* event) {
+    m_pixel = QPoint(-1, -1);
+    CZoomView::leaveEvent(event);
+}
+
 void CTilletCaptureView::FinishTracking(QPoint device) {
     m_tracking = false;
     // The corner the button went up at is the exclusive one.

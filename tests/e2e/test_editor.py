@@ -9,6 +9,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import XSession, wait_for  # noqa: E402
+from atspi import Reader, read_text, start_session_bus  # noqa: E402
 from test_app import PROGRAM, activate, main_visible, seed_options, window_named, xdo  # noqa: E402
 
 W, H = 200, 150
@@ -54,6 +55,7 @@ class EditorTest(unittest.TestCase):
             wait_for(lambda: "image/png" in subprocess.run(
                 ["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"], env=xs.env,
                 capture_output=True, text=True, timeout=10).stdout, what="the clipboard")
+            bus = start_session_bus(xs)
             xs.spawn([PROGRAM])
             window = wait_for(lambda: main_visible(xs), what="the main window")[0]
             activate(xs, window)
@@ -66,6 +68,13 @@ class EditorTest(unittest.TestCase):
             box = wait_for(lambda: red_box(xs, shot), what="the picture on screen")
             self.assertEqual((box[2] - box[0], box[3] - box[1]), (W + 2, H + 2))
             ox, oy = box[0] + 1, box[1] + 1
+
+            # The status bar, read as a screen reader reads it.
+            reader = Reader(bus)
+            xdo(xs, "mousemove", ox + 5, oy + 7)
+            read_text(reader, "  Mouse Position: (5,7)", "the mouse position")
+            read_text(reader, "  Color: 32 Bits", "the colour depth")
+            read_text(reader, f"  Image Size: ({W},{H})", "the picture size")
 
             # Edit > Select Region, then drag the selection.
             xdo(xs, "key", "alt+e")

@@ -3,7 +3,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <gtest/gtest.h>
 
@@ -250,4 +252,46 @@ TEST(ImageEdit, ModifiedMarkFollowsFlagAndCleanPointAlsoAfterASave) {
     doc->OnCmdMsg(ID_OP_FLIP_H, nullptr);
     doc->OnCmdMsg(ID_EDIT_UNDO, nullptr);
     EXPECT_TRUE(doc->IsModified());
+}
+
+TEST(ImageEdit, CutCopiesTheSelectionAndLeavesTheBackgroundColour) {
+    ImageHost host;
+    Editor e(host, 60, 40);
+    e.Run(ID_EDIT_SELECT_REGION);
+    e.Drag(QPoint(10, 5), QPoint(30, 15));
+    e.Run(ID_EDIT_CUT);
+    CDisplayPicture copied;
+    ASSERT_TRUE(copied.CreateFromClipboard(CF_BITMAP));
+    ASSERT_EQ(copied.GetWidth(), 20);
+    ASSERT_EQ(copied.GetHeight(), 10);
+    EXPECT_EQ(PixelAt(copied, 0, 0), 0x0A0507u);
+    EXPECT_EQ(PixelAt(e.Pic(), 10, 5), 0x204080u);
+    EXPECT_EQ(PixelAt(e.Pic(), 29, 14), 0x204080u);
+    EXPECT_EQ(PixelAt(e.Pic(), 30, 15), 0x1E0F07u);
+}
+
+TEST(ImageEdit, KeysScrollByPagesLinesAndToTheEnds) {
+    ImageHost host;
+    Editor e(host, 2000, 1500);
+    QScrollBar* h = e.view->horizontalScrollBar();
+    QScrollBar* v = e.view->verticalScrollBar();
+    auto key = [&](int k, Qt::KeyboardModifiers mods = {}) {
+        QKeyEvent ev(QEvent::KeyPress, k, mods);
+        QCoreApplication::sendEvent(e.view, &ev);
+    };
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(v->value(), 150);
+    key(Qt::Key_Down);
+    EXPECT_EQ(v->value(), 165);
+    key(Qt::Key_Right);
+    EXPECT_EQ(h->value(), 20);
+    key(Qt::Key_End);
+    EXPECT_EQ(h->value(), h->maximum());
+    EXPECT_EQ(v->value(), 165);
+    key(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(v->value(), v->maximum());
+    key(Qt::Key_Home);
+    EXPECT_EQ(h->value(), 0);
+    key(Qt::Key_PageUp);
+    EXPECT_EQ(v->value(), v->maximum() - 150);
 }

@@ -93,6 +93,20 @@ void BM_DragStep(benchmark::State& state) {
 }
 BENCHMARK(BM_DragStep)->Unit(benchmark::kMillisecond);
 
+// Undo of one operation on the picture: the snapshot copied back. Redo (the operation run
+// again) is outside the timing.
+void BM_UndoStep(benchmark::State& state) {
+    Fixture& f = Shared();
+    f.doc.OnCmdMsg(ID_OP_INVERT, nullptr);
+    for (auto _ : state) {
+        f.doc.OnCmdMsg(ID_EDIT_UNDO, nullptr);
+        state.PauseTiming();
+        f.doc.OnCmdMsg(ID_EDIT_REDO, nullptr);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_UndoStep)->Unit(benchmark::kMillisecond)->Iterations(20);
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -118,8 +118,15 @@ TEST(ImageEdit, DragMovesTheSelectionAndCtrlDragCopiesIt) {
     EXPECT_EQ(PixelAt(e.Pic(), 40, 20), 0x0A0A07u);
     EXPECT_EQ(PixelAt(e.Pic(), 49, 29), 0x131307u);
 
-    // Without it the starting place gets the image background colour.
-    e.Drag(QPoint(41, 21), QPoint(71, 21));
+    // Without it the starting place gets the image background colour; while the button is
+    // held the view shows the hole and the pixels at their new place.
+    e.Mouse(QEvent::MouseButtonPress, QPoint(41, 21));
+    e.Mouse(QEvent::MouseMove, QPoint(71, 21));
+    const QImage during = e.view->viewport()->grab().toImage();
+    EXPECT_EQ(during.pixel(e.view->LogicalToDevice(QPoint(40, 20))) & 0xFFFFFF, 0x204080u);
+    EXPECT_EQ(during.pixel(e.view->LogicalToDevice(QPoint(70, 20))) & 0xFFFFFF, 0x0A0A07u);
+    EXPECT_EQ(PixelAt(e.Pic(), 40, 20), 0x0A0A07u); // nothing changed yet
+    e.Mouse(QEvent::MouseButtonRelease, QPoint(71, 21));
     EXPECT_EQ(PixelAt(e.Pic(), 40, 20), 0x204080u);
     EXPECT_EQ(PixelAt(e.Pic(), 70, 20), 0x0A0A07u);
     EXPECT_EQ(e.view->Selection(), QRect(70, 20, 10, 10));

@@ -39,6 +39,7 @@ public:
     std::unique_ptr<CDisplayPicture> TakePendingImage() override;
     QWidget* MainWindow() override;
     uint32_t ViewBackgroundColor() override { return settings.colorViewBackground; }
+    uint32_t ImageBackgroundColor() override { return settings.colorImageBackground; }
     bool TakePendingCaptureFlag() override {
         const bool flag = pendingFromCapture;
         pendingFromCapture = false;

@@ -1,10 +1,17 @@
 #include "editor/ImageDoc.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
+#include <algorithm>
 
+#include "editor/Filters.h"
 #include "framework/Commands.h"
+#include "framework/MessageBox.h"
 #include "imagefile/ImageDecoder.h"
 #include "imagefile/PictureEncoder.h"
 #include "imagefile/TextException.h"
@@ -15,6 +22,32 @@ ImageDocHost* g_host = nullptr;
 void PostToMainWindow(int type) {
     if (g_host && g_host->MainWindow())
         QCoreApplication::postEvent(g_host->MainWindow(), new QEvent(QEvent::Type(type)));
+}
+
+QWidget* MainWindow() {
+    return g_host ? g_host->MainWindow() : nullptr;
+}
+
+ProgressSink* Progress() {
+    return g_host ? g_host->Progress() : nullptr;
+}
+
+// The wait cursor for the length of a long piece of work.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// The operations that wait for their dialogs.
+constexpr int kDialogOperations[] = {ID_OP_RESIZE,     ID_OP_SCALE,      ID_OP_STRETCH,
+                                     ID_OP_ROTATE_ANY, ID_OP_BRIGHTNESS, ID_OP_CONTRAST,
+                                     ID_OP_INTENSITY};
+
+template <class Filter> ImageFilter* Make(ProgressSink* progress) {
+    return new Filter(progress);
 }
 } // namespace
 
@@ -39,6 +72,53 @@ void SavePictureFile(const QString& path, const CDisplayPicture& picture) {
 }
 
 CTilletCaptureDoc::CTilletCaptureDoc() {
+    OnCommand(ID_OP_ROTATE_CW, [this] {
+        RunColorOperation(
+            [](ProgressSink* p) -> ImageFilter* {
+                return new RotateFilter(-RotateFilter::kQuarterTurn, 0, p);
+            },
+            "Rotate the image clockwise by 90 degree");
+    });
+    OnCommand(ID_OP_ROTATE_CCW, [this] {
+        RunColorOperation(
+            [](ProgressSink* p) -> ImageFilter* {
+                return new RotateFilter(RotateFilter::kQuarterTurn, 0, p);
+            },
+            "Rotate the image counter-clockwise by 90 degree");
+    });
+    OnCommand(ID_OP_FLIP_H, [this] {
+        RunColorOperation(Make<FlipHorizontalFilter>, "Flips the image left to right");
+    });
+    OnCommand(ID_OP_FLIP_V, [this] {
+        RunColorOperation(Make<FlipVerticalFilter>, "Flips the image top to bottom");
+    });
+    OnCommand(ID_OP_GRAYSCALE, [this] {
+        RunColorOperation(Make<GrayscaleFilter>, "Convert the image to grayscale picture");
+    });
+    OnCommand(ID_OP_INVERT, [this] { RunColorOperation(Make<InvertFilter>, "Invert the image"); });
+    for (int id : kDialogOperations) {
+        OnCommand(id, [] {});
+        OnUpdate(id, [](CCmdUI& ui) { ui.Enable(false); });
+    }
+    OnCommand(ID_EDIT_UNDO, [this] {
+        if (!m_picture) return;
+        WaitCursor wait;
+        if (m_history.Undo()) StepFromSave(-1);
+        UpdateAllViews(nullptr, HINT_PICTURE_CHANGED);
+    });
+    OnUpdate(ID_EDIT_UNDO, [this](CCmdUI& ui) { ui.Enable(m_history.CanUndo()); });
+    OnCommand(ID_EDIT_REDO, [this] {
+        if (!m_picture) return;
+        WaitCursor wait;
+        try {
+            if (m_history.Redo()) StepFromSave(1);
+        } catch (const CTextException& e) {
+            AfxMessageBox(MainWindow(), QString::fromStdString(e.GetText()), QMessageBox::Ok,
+                          QMessageBox::Warning, QMessageBox::Ok);
+        }
+        UpdateAllViews(nullptr, HINT_PICTURE_CHANGED);
+    });
+    OnUpdate(ID_EDIT_REDO, [this](CCmdUI& ui) { ui.Enable(m_history.CanRedo()); });
     OnCommand(ID_FILE_SAVE, [this] { DoFileSave(); });
     OnUpdate(ID_FILE_SAVE, [this](CCmdUI& ui) { ui.Enable(IsModified()); });
     OnCommand(ID_FILE_SAVE_AS, [this] { DoSave(QString()); });
@@ -63,7 +143,9 @@ void CTilletCaptureDoc::SetModifiedFlag(bool modified) {
 void CTilletCaptureDoc::UpdateTitle() {
     if (m_baseTitle.isEmpty() && !GetTitle().isEmpty()) m_baseTitle = GetTitle();
     if (m_baseTitle.isEmpty()) return;
-    QString title = m_baseTitle + (IsModified() ? " *" : "");
+    // Once saved, the mark measures from the save: the file holds that picture.
+    const bool away = m_stepsFromSave ? *m_stepsFromSave != 0 : m_history.GetCleanDistance() != 0;
+    QString title = m_baseTitle + (IsModified() || away ? " *" : "");
     if (title != GetTitle()) CDocument::SetTitle(title);
 }
 
@@ -98,6 +180,8 @@ bool CTilletCaptureDoc::OnOpenDocument(const QString& path) {
     try {
         LoadPictureFile(path, *m_picture);
         SetModifiedFlag(false);
+        // The next open dialog starts where this file came from.
+        QDir::setCurrent(QFileInfo(path).absolutePath());
     } catch (const CTextException& e) {
         QMessageBox::warning(g_host ? g_host->MainWindow() : nullptr,
                              QCoreApplication::applicationName(),
@@ -119,11 +203,26 @@ bool CTilletCaptureDoc::OnSaveDocument(const QString& path) {
             QString("Error saving the file: %1").arg(QString::fromStdString(e.GetText())));
         return false;
     }
+    m_stepsFromSave = 0;
     SetModifiedFlag(false);
     return true;
 }
 
+void CTilletCaptureDoc::StepFromSave(int step) {
+    if (!m_stepsFromSave) return;
+    constexpr int kUnreachable = 1 << 20;
+    int& steps = *m_stepsFromSave;
+    if (step == 0) // a new command: a saved state ahead of us is gone with the redo branch
+        steps = steps < 0 ? kUnreachable : std::min(steps + 1, kUnreachable);
+    else if (steps != kUnreachable)
+        steps += step;
+    SetModifiedFlag(steps != 0);
+}
+
 void CTilletCaptureDoc::DeleteContents() {
+    // The commands point at the picture: they go with it.
+    m_history.Clear();
+    m_stepsFromSave.reset();
     m_picture.reset();
     CDocument::DeleteContents();
 }
@@ -131,4 +230,80 @@ void CTilletCaptureDoc::DeleteContents() {
 void CTilletCaptureDoc::OnCloseDocument() {
     PostToMainWindow(WM_DOC_COUNT_CHANGED);
     CDocument::OnCloseDocument();
+}
+
+bool CTilletCaptureDoc::EnsureTrueColor() {
+    if (!m_picture || m_picture->GetBitsPerPixel() == 32) return true;
+    // Every operation is named "Resize" in the question.
+    const QString text = QString("This is not a 24 bit per-pixel image, %1 operation must use "
+                                 "24 bit per-pixel image,do you convert it to 24 bit "
+                                 "per-pixel image?")
+                             .arg("Resize");
+    if (AfxMessageBox(MainWindow(), text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Question,
+                      QMessageBox::Yes) != QMessageBox::Yes)
+        return false;
+    WaitCursor wait;
+    CDisplayPicture converted;
+    converted.CopyWithDepth(*m_picture, 32);
+    m_picture->CopyWithDepth(converted, 0);
+    UpdateAllViews(nullptr, HINT_PICTURE_CHANGED);
+    return true;
+}
+
+bool CTilletCaptureDoc::RunCommand(ImageFilter* filter, const std::string& description) {
+    std::unique_ptr<ImageFilter> owned(filter);
+    if (!m_picture) return false;
+    WaitCursor wait;
+    try {
+        auto* command = new CTilletCommand(this, owned.release(), description);
+        if (!m_history.Do(command, 1)) return false;
+        StepFromSave(0);
+    } catch (const CTextException& e) {
+        // The picture is replaced only when a filter has finished: nothing changed.
+        AfxMessageBox(MainWindow(), QString::fromStdString(e.GetText()), QMessageBox::Ok,
+                      QMessageBox::Warning, QMessageBox::Ok);
+        return false;
+    }
+    UpdateAllViews(nullptr, HINT_PICTURE_CHANGED);
+    return true;
+}
+
+void CTilletCaptureDoc::RunColorOperation(ImageFilter* (*make)(ProgressSink*),
+                                          const char* description) {
+    if (!m_picture || !EnsureTrueColor()) return;
+    RunCommand(make(Progress()), description);
+}
+
+void CTilletCaptureDoc::MoveRegion(const CRect& area, const CRect& source, const CRect& destination,
+                                   bool copy) {
+    if (!m_picture) return;
+    const uint32_t fill = g_host ? g_host->ImageBackgroundColor() : 0x00C08000;
+    RunCommand(new RegionMoveFilter(area, source, destination, fill, copy, Progress()),
+               "Copy or move selected rectangle region from source position to destination "
+               "position");
+}
+
+void CTilletCaptureDoc::PasteImage(const CPicture& pasted, const CRect& pastedArea,
+                                   const CRect& destination) {
+    if (!m_picture) return;
+    RunCommand(new PasteFilter(pasted, pastedArea, destination, Progress()),
+               "Paste the selected image to clipboard");
+}
+
+void CTilletCaptureDoc::MakeBackup() {
+    if (!m_picture) {
+        m_backupPicture.reset();
+        return;
+    }
+    if (!m_backupPicture) m_backupPicture = std::make_unique<CDisplayPicture>();
+    m_backupPicture->CopyWithDepth(*m_picture, 0);
+}
+
+void CTilletCaptureDoc::UpdateAllViews(int hint, CCommand*) {
+    UpdateAllViews(nullptr, long(hint));
+}
+
+void CTilletCaptureDoc::SetStatusText(const std::string& text) {
+    if (auto* main = qobject_cast<QMainWindow*>(MainWindow()))
+        main->statusBar()->showMessage(QString::fromStdString(text));
 }

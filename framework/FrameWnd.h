@@ -45,6 +45,8 @@ public:
     void RecalcMenu();
 
     QAction* MakeAction(int id, const QString& text, QObject* parent);
+    // The status bar's panes after the message pane (1 to 3); nothing without a status bar.
+    virtual void SetPaneText(int /*pane*/, const QString& /*text*/) {}
 
 protected:
     QMdiArea* m_mdi;

@@ -97,8 +97,11 @@ bool CMainFrame::Create() {
     m_progress->setMaximumWidth(150);
     m_progress->hide();
     status->addPermanentWidget(m_progress);
-    for (const auto& p : panes) {
+    for (int i = 0; i < 3; ++i) {
+        const auto& p = panes[i];
         auto* label = new QLabel(p.text, status);
+        m_panes[i] = label;
+        label->setObjectName(QString("StatusPane%1").arg(i + 1));
         label->setMinimumWidth(p.width);
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
@@ -208,6 +211,10 @@ bool CMainFrame::nativeEventFilter(const QByteArray& type, void* message, qintpt
     // Another start of the program asks us to come forward.
     QTimer::singleShot(0, this, [this] { RestoreAndActivate(); });
     return true;
+}
+
+void CMainFrame::SetPaneText(int pane, const QString& text) {
+    if (pane >= 1 && pane <= 3 && m_panes[pane - 1]) m_panes[pane - 1]->setText(text);
 }
 
 void CMainFrame::OnProgress(double fraction) {

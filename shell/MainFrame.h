@@ -50,6 +50,7 @@ public:
     void OnProgress(double fraction) override;
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
     void OnInitMenuPopup(QMenu* menu) override;
+    void SetPaneText(int pane, const QString& text) override;
 
     CCaptureController& Capture() { return *m_capture; }
 
@@ -95,5 +96,6 @@ private:
     uint32_t m_forwardKeyboardAtom = 0;
     uint32_t m_forwardMouseAtom = 0;
     QProgressBar* m_progress = nullptr;
+    QLabel* m_panes[3] = {};
     uint32_t m_activateAtom = 0;
 };

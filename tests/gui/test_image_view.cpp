@@ -1,58 +1,13 @@
 // The image view inside a real main frame and document template, on the offscreen platform.
-#include <QCoreApplication>
-#include <QWidget>
 #include <gtest/gtest.h>
 
-#include "editor/ImageDoc.h"
-#include "framework/FrameWnd.h"
-#include "framework/WinApp.h"
-#include "view/ImageView.h"
-
-namespace {
-
-// The program around the document: hands over one captured picture and counts deliveries.
-class CaptureHost : public CFrameworkApp, public ImageDocHost {
-public:
-    CaptureHost() : CFrameworkApp("Orvane Screen") {
-        SetMainWnd(&m_frame);
-        SetDocManager(std::make_unique<CDocManager>());
-        GetDocManager()->AddDocTemplate(std::make_unique<CMultiDocTemplate>(
-            129, "\nOrvcap\nOrvcap\n\n\nOrvane Screen.Document\nOrvcap Document",
-            [] { return new CTilletCaptureDoc; }, [] { return new CChildFrame; },
-            [] { return new CTilletCaptureView; }));
-        SetImageDocHost(this);
-    }
-    ~CaptureHost() override {
-        for (CDocument* doc : GetDocManager()->Documents()) doc->OnCloseDocument();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        SetImageDocHost(nullptr);
-        SetMainWnd(nullptr);
-    }
-    bool InitInstance() override { return true; }
-
-    std::unique_ptr<CDisplayPicture> TakePendingImage() override {
-        auto picture = std::make_unique<CDisplayPicture>();
-        if (m_captured) picture->Create(40, 30, 32, false);
-        return picture;
-    }
-    QWidget* MainWindow() override { return &m_frame; }
-    uint32_t ViewBackgroundColor() override { return 0x00C0C000; }
-    bool TakePendingCaptureFlag() override { return std::exchange(m_captured, false); }
-    void DeliverCapture(CTilletCaptureDoc*) override { ++deliveries; }
-
-    CMDIFrameWnd& Frame() { return m_frame; }
-    int deliveries = 0;
-
-private:
-    CMDIFrameWnd m_frame;
-    bool m_captured = true;
-};
-
-} // namespace
+#include "tests/gui/ImageHost.h"
 
 // A second window on a captured image must not copy, save and print the capture again.
 TEST(ImageView, CaptureDeliveryRunsOnceForTwoViews) {
-    CaptureHost host;
+    ImageHost host;
+    host.captured = true;
+    host.makePicture = [](CDisplayPicture& p) { p.Create(40, 30, 32, false); };
     CDocument* doc = host.GetDocManager()->FirstTemplate()->OpenDocumentFile(QString());
     ASSERT_NE(doc, nullptr);
     QCoreApplication::sendPostedEvents();
@@ -69,9 +24,34 @@ TEST(ImageView, CaptureDeliveryRunsOnceForTwoViews) {
 
 // A document that did not come from a capture runs no delivery at all.
 TEST(ImageView, NewImageRunsNoDelivery) {
-    CaptureHost host;
-    host.TakePendingCaptureFlag();
+    ImageHost host;
     ASSERT_NE(host.GetDocManager()->FirstTemplate()->OpenDocumentFile(QString()), nullptr);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(host.deliveries, 0);
+}
+
+// The frame opens at the picture's size; a taller picture is cut to the MDI area with room
+// for the vertical bar, a wider one cut at the right.
+TEST(ImageView, FrameFitsThePictureUpToTheWindowArea) {
+    ImageHost host;
+    const QSize room = host.Frame().MDIClient()->viewport()->size();
+    host.makePicture = [](CDisplayPicture& p) { FillPattern(p, 300, 200); };
+    CTilletCaptureDoc* small = host.NewImage();
+    ASSERT_NE(small, nullptr);
+    CTilletCaptureView* view = ImageHost::ViewOf(small);
+    EXPECT_GE(view->viewport()->width(), 302);
+    EXPECT_LE(view->viewport()->width(), 310);
+    EXPECT_GE(view->viewport()->height(), 202);
+    EXPECT_LE(view->viewport()->height(), 210);
+
+    host.makePicture = [](CDisplayPicture& p) { FillPattern(p, 200, 3000); };
+    CTilletCaptureDoc* tall = host.NewImage();
+    CMDIChildWnd* frame = ImageHost::ViewOf(tall)->GetParentFrame();
+    EXPECT_EQ(frame->height(), room.height());
+    EXPECT_GT(frame->width(), 202 + 10); // the picture, its frame and the bar
+
+    host.makePicture = [](CDisplayPicture& p) { FillPattern(p, 3000, 3000); };
+    CTilletCaptureDoc* big = host.NewImage();
+    frame = ImageHost::ViewOf(big)->GetParentFrame();
+    EXPECT_EQ(frame->size(), room);
 }

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMimeData>
@@ -288,7 +289,11 @@ void CTilletCaptureView::OnInitialUpdate() {
         const int title = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
         // The red frame one unit outside the picture needs a pixel on each side.
         QSize want = GetTotalDeviceSize() + QSize(2 * border + 2, title + border + 2);
-        const QSize room = frame->mdiArea()->viewport()->size();
+        // A capture arrives while the main window is hidden, perhaps never shown yet: its
+        // layout has then not placed the window area, whose size would be a default.
+        QMdiArea* area = frame->mdiArea();
+        if (QLayout* layout = area->window()->layout()) layout->activate();
+        const QSize room = area->contentsRect().size();
         const int barWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
         if (want.height() > room.height()) {
             want.setHeight(room.height());

@@ -10,7 +10,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import XSession, wait_for  # noqa: E402
 from atspi import Reader, read_text, start_session_bus  # noqa: E402
-from test_app import PROGRAM, activate, main_visible, seed_options, window_named, xdo  # noqa: E402
+from test_app import PROGRAM, activate, main_visible, search, seed_options, window_named, xdo  # noqa: E402,E501
 
 W, H = 200, 150
 # The selection, in picture pixels: [left, right) x [top, bottom).
@@ -130,6 +130,26 @@ class EditorTest(unittest.TestCase):
                         for dx in range(4):
                             self.assertEqual(screen.getpixel((x0 + 4 * px + dx, y0 + 4 * py + dy)),
                                              expected[py][px], (px, py, dx, dy))
+
+
+    def test_a_capture_opens_in_a_window_sized_to_it(self):
+        from test_capture import CaptureSession, hotkey
+        with XSession(size="1280x800x24") as xs:
+            # The default options: the capture opens in the editor and the window pops up.
+            app = CaptureSession(xs)
+            xs.spawn(["xlogo", "-geometry", "300x200+700+450"])
+            client = wait_for(lambda: search(xs, "--onlyvisible", "--class", "^XLogo$"),
+                              what="xlogo")[0]
+            activate(xs, client)
+            hotkey(xs, "ctrl", "shift", "alt", "c")
+            self.assertEqual(app.wait_file(1), (300, 200))
+            wait_for(lambda: window_named(xs, "Orvn00001"), what="the image window")
+            # The image window fits the picture: its red frame one pixel outside it.
+            shot = xs.path("screen.png")
+            box = wait_for(lambda: (lambda b: b if b and (b[2] - b[0], b[3] - b[1]) == (302, 202)
+                                    else None)(red_box(xs, shot)),
+                           what="the capture in a window of its size")
+            self.assertIsNotNone(box)
 
 
 if __name__ == "__main__":

@@ -8,7 +8,9 @@
 
 CExpandingDialog::CExpandingDialog(QWidget* parent, int frameId, int toggleId, bool keepButton)
     : QDialog(parent), m_frameId(frameId), m_toggleId(toggleId), m_keepButton(keepButton) {
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // A dialog of fixed size: a title and a close box, nothing to minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
 }
 
 QRect CExpandingDialog::Dlu(int x, int y, int width, int height) const {

@@ -30,7 +30,9 @@ public:
         });
         RunResizeTypeDialog(commandId, doc, MainWindow());
     }
+    void HelpTopic(int topic) override { helpTopics.push_back(topic); }
     std::function<void(CResizeTypeDlg&)> script;
+    std::vector<int> helpTopics;
 };
 
 template <class W = QWidget> W* Ctl(QWidget& dialog, int id) {
@@ -364,4 +366,12 @@ TEST(ResizeDialogs, TheCommandsAreEnabledAndDoNothingWithoutAPictureOrAnAnswer) 
     EXPECT_FALSE(ran);
     EXPECT_EQ(f.host.questions, 1);
     EXPECT_EQ(f.Pic().GetBitsPerPixel(), 8);
+}
+
+TEST(ResizeDialogs, HelpOpensTheResizeTopicInEachDialog) {
+    Fixture f;
+    f.Run(ID_OP_RESIZE, [&](CResizeTypeDlg& d) { Click(d, 1037); });
+    f.Run(ID_OP_SCALE, [&](CResizeTypeDlg& d) { Click(d, 1058); });
+    f.Run(ID_OP_STRETCH, [&](CResizeTypeDlg& d) { Click(d, 1074); });
+    EXPECT_EQ(f.host.helpTopics, (std::vector<int>{2, 2, 2}));
 }

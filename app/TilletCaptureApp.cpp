@@ -16,6 +16,7 @@
 #include "app/InstanceChecker.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/NewImageDlg.h"
+#include "dialogs/ResizeDlg.h"
 #include "framework/MessageBox.h"
 #include "hook/TilletHook.h"
 #include "imagefile/TextException.h"
@@ -206,6 +207,10 @@ void CTilletCaptureApp::OnFilePrintSetup() {
 
 void CTilletCaptureApp::WinHelp() {
     ShowHelp(HelpTopicPath(0));
+}
+
+void CTilletCaptureApp::RunResizeDialog(int commandId, CTilletCaptureDoc& doc) {
+    RunResizeTypeDialog(commandId, doc, MainWindow());
 }
 
 void CTilletCaptureApp::HelpTopic(int topic) {

@@ -42,8 +42,7 @@ public:
 };
 
 // The operations that wait for their dialogs.
-constexpr int kDialogOperations[] = {ID_OP_RESIZE,     ID_OP_SCALE,      ID_OP_STRETCH,
-                                     ID_OP_ROTATE_ANY, ID_OP_BRIGHTNESS, ID_OP_CONTRAST,
+constexpr int kDialogOperations[] = {ID_OP_ROTATE_ANY, ID_OP_BRIGHTNESS, ID_OP_CONTRAST,
                                      ID_OP_INTENSITY};
 
 template <class Filter> ImageFilter* Make(ProgressSink* progress) {
@@ -96,6 +95,8 @@ CTilletCaptureDoc::CTilletCaptureDoc() {
         RunColorOperation(Make<GrayscaleFilter>, "Convert the image to grayscale picture");
     });
     OnCommand(ID_OP_INVERT, [this] { RunColorOperation(Make<InvertFilter>, "Invert the image"); });
+    for (int id : {ID_OP_RESIZE, ID_OP_SCALE, ID_OP_STRETCH})
+        OnCommand(id, [this, id] { RunResizeDialog(id); });
     for (int id : kDialogOperations) {
         OnCommand(id, [] {});
         OnUpdate(id, [](CCmdUI& ui) { ui.Enable(false); });
@@ -266,6 +267,17 @@ bool CTilletCaptureDoc::RunCommand(ImageFilter* filter, const std::string& descr
     }
     UpdateAllViews(nullptr, HINT_PICTURE_CHANGED);
     return true;
+}
+
+void CTilletCaptureDoc::RunResizeDialog(int commandId) {
+    if (!m_picture || !EnsureTrueColor() || !g_host) return;
+    MakeBackup();
+    // Done pushes the applied change: the only way the position moves while the dialog is open.
+    const int position = m_history.GetPosition();
+    g_host->RunResizeDialog(commandId, *this);
+    DropBackup();
+    if (m_history.GetPosition() != position) StepFromSave(0);
+    UpdateAllViews(nullptr, HINT_PICTURE_CHANGED);
 }
 
 void CTilletCaptureDoc::RunColorOperation(ImageFilter* (*make)(ProgressSink*),

@@ -30,6 +30,9 @@ public:
     virtual void DeliverCapture(class CTilletCaptureDoc*) {}
     // Receives the progress of long file operations; may be null.
     virtual ProgressSink* Progress() { return nullptr; }
+    // Runs the dialog of Resize, Scale or Stretch (by command ID) on the document, which has
+    // made its backup; the dialog changes the picture through the history's tentative command.
+    virtual void RunResizeDialog(int /*commandId*/, class CTilletCaptureDoc& /*doc*/) {}
 };
 void SetImageDocHost(ImageDocHost* host);
 ImageDocHost* GetImageDocHost();
@@ -89,6 +92,8 @@ public:
     void SetStatusText(const std::string& text) override;
 
 private:
+    // Resize, Scale and Stretch: their dialog works on the picture while it is open.
+    void RunResizeDialog(int commandId);
     // An operation of the command map that needs a true-colour picture.
     void RunColorOperation(ImageFilter* (*make)(ProgressSink*), const char* description);
 

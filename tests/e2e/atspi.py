@@ -63,3 +63,42 @@ class Reader:
 
 def read_text(reader, prefix, what):
     return wait_for(lambda: reader.find(prefix), what=what)
+
+
+
+COMPONENT = "org.a11y.atspi.Component"
+
+
+def find_centres(reader, name):
+    """The screen points at the centres of the accessible objects named exactly name, where a
+    person would click them. Objects out of sight may report where they were last shown."""
+    found = []
+    stack = [(str(n), str(p)) for n, p in reader._children(
+        "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root")]
+    seen = set()
+    while stack and len(seen) < 5000:
+        item = stack.pop()
+        if item in seen:
+            continue
+        seen.add(item)
+        try:
+            if reader._name(*item) == name:
+                obj = reader.bus.get_object(item[0], item[1], introspect=False)
+                x, y, w, h = dbus.Interface(obj, COMPONENT).GetExtents(dbus.UInt32(0), timeout=5)
+                if w > 0 and h > 0 and x >= 0 and y >= 0:
+                    found.append((int(x + w // 2), int(y + h // 2)))
+            stack.extend((str(n), str(p)) for n, p in reader._children(*item))
+        except dbus.DBusException:
+            continue
+    return found
+
+
+def find_centre(reader, name):
+    """The first of find_centres, or None."""
+    found = find_centres(reader, name)
+    return found[0] if found else None
+
+
+def centre(reader, name, what=None):
+    """Waits for find_centre to find the object."""
+    return wait_for(lambda: find_centre(reader, name), what=what or name)

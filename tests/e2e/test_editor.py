@@ -90,8 +90,8 @@ class EditorTest(unittest.TestCase):
             xdo(xs, "key", "alt+o")
             xdo(xs, "key", "c")
             xdo(xs, "key", "alt+o")
-            # Rotate is the first item that is enabled; Crop and Flip follow.
-            xdo(xs, "key", "Down", "Down", "Right", "Return")
+            # Resize is the first item; Scale, Stretch, Rotate, Crop and Flip follow.
+            xdo(xs, "key", "Down", "Down", "Down", "Down", "Down", "Right", "Return")
             xdo(xs, "key", "alt+o")
             xdo(xs, "key", "i")
             xdo(xs, "key", "ctrl+z")

@@ -27,7 +27,7 @@ public:
     void SaveSettings();
 
     // Help for a dialog's Help button (topic numbers as the dialogs use them).
-    void HelpTopic(int topic);
+    void HelpTopic(int topic) override;
     // Empties the recent-file list, refreshes the menus and stores the empty list.
     void ClearRecentFileList();
 

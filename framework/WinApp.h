@@ -22,6 +22,8 @@ public:
     virtual int ExitInstance();
     virtual bool SaveAllModified();
     virtual void WinHelp() {}
+    // Help for a dialog's Help button: its topic number, or the contents for one not known.
+    virtual void HelpTopic(int /*topic*/) { WinHelp(); }
 
     const QString& AppName() const { return m_appName; }
     RegistryNames RegNames() const { return {m_registryKey, m_appName.toStdString()}; }

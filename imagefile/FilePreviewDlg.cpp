@@ -91,6 +91,11 @@ int CPreviewDecoder::DecodeCount() const {
     return m_decodes;
 }
 
+bool CPreviewDecoder::Idle() const {
+    std::lock_guard lock(m_mutex);
+    return !m_busy && !m_next;
+}
+
 void CPreviewDecoder::Run() {
     for (;;) {
         Job job;
@@ -100,8 +105,11 @@ void CPreviewDecoder::Run() {
             if (m_stop) return;
             job = std::move(*m_next);
             m_next.reset();
+            m_busy = true;
         }
         m_done(Decode(job));
+        std::lock_guard lock(m_mutex);
+        m_busy = false;
     }
 }
 
@@ -272,7 +280,8 @@ void CFilePreviewDlg::SetPreviewEnabled(bool on) {
         LoadSelection(m_current);
         return;
     }
-    // Whatever is still being decoded is no longer wanted.
+    // Whatever is still being decoded is no longer wanted: its result is dropped on arrival.
+    m_requested += 1;
     m_shown = m_requested;
     m_preview->unsetCursor();
     m_preview->Clear();

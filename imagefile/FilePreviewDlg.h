@@ -46,6 +46,8 @@ public:
     void Request(uint64_t id, const QString& path, QSize area);
     // How many files have been decoded (cached pictures not counted).
     int DecodeCount() const;
+    // Whether nothing waits and nothing is being decoded; every result is handed over by then.
+    bool Idle() const;
 
 private:
     struct Job {
@@ -61,6 +63,7 @@ private:
     std::condition_variable m_wake;
     std::optional<Job> m_next;
     bool m_stop = false;
+    bool m_busy = false;
     int m_decodes = 0;
     // Used by the decoder's thread only.
     std::unique_ptr<CDisplayPicture> m_picture;
@@ -124,6 +127,7 @@ public:
     // How many decoded pictures reached the preview, and how many files were decoded.
     int PicturesShown() const { return m_picturesShown; }
     int DecodeCount() const { return m_decoder->DecodeCount(); }
+    bool DecoderIdle() const { return m_decoder->Idle(); }
 
 private:
     void Accept(PreviewResult result);

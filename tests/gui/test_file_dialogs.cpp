@@ -167,8 +167,15 @@ TEST_F(OpenDialogTest, NewerSelectionWinsOverAnOlderSlowDecode) {
     // while it waited, was never decoded.
     EXPECT_EQ(m_dialog->PicturesShown(), 1);
     EXPECT_LE(m_dialog->DecodeCount(), 2);
-    QTest::qWait(50);
-    EXPECT_EQ(ImageSize(), "Image size : (32,16)");
+
+    // A decode still running when the preview is turned off does not show its picture.
+    m_dialog->LoadSelection(big);
+    m_dialog->PreviewCheck()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_dialog->DecoderIdle(); }, kWait));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(m_dialog->Preview()->HasPicture());
+    EXPECT_EQ(ImageSize(), "Image size :  ");
+    EXPECT_EQ(m_dialog->PicturesShown(), 1);
 }
 
 TEST_F(OpenDialogTest, SelectingInTheListPreviews) {

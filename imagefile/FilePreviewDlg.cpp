@@ -10,6 +10,10 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "imagefile/DisplayPicture.h"
 #include "imagefile/ImageDecoder.h"
@@ -64,79 +68,105 @@ QRect PreviewPlacement(QSize picture, const QRect& area) {
 
 // ------------------------------------------------------------------------------ CPreviewDecoder
 
-CPreviewDecoder::CPreviewDecoder(Done done)
-    : m_done(std::move(done)), m_picture(std::make_unique<CDisplayPicture>()),
-      m_thread([this] { Run(); }) {}
+struct CPreviewDecoder::State {
+    struct Job {
+        uint64_t id;
+        QString path;
+        QSize area;
+    };
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::optional<Job> next;
+    Done done; // cleared when the decoder goes
+    bool stop = false;
+    bool busy = false;
+    int decodes = 0;
+    // Used by the decoder's thread only.
+    CDisplayPicture picture;
+    QString cachedPath;
+    qint64 cachedStamp = -1;
+    qint64 cachedBytes = -1;
+
+    static void Run(const std::shared_ptr<State>& state);
+    PreviewResult Decode(const Job& job);
+};
+
+CPreviewDecoder::CPreviewDecoder(Done done) : m_state(std::make_shared<State>()) {
+    m_state->done = std::move(done);
+    std::thread([state = m_state] { State::Run(state); }).detach();
+}
 
 CPreviewDecoder::~CPreviewDecoder() {
     {
-        std::lock_guard lock(m_mutex);
-        m_stop = true;
-        m_next.reset();
+        std::lock_guard lock(m_state->mutex);
+        m_state->stop = true;
+        m_state->next.reset();
+        m_state->done = nullptr;
     }
-    m_wake.notify_one();
-    m_thread.join();
+    m_state->wake.notify_one();
 }
 
 void CPreviewDecoder::Request(uint64_t id, const QString& path, QSize area) {
     {
-        std::lock_guard lock(m_mutex);
-        m_next = Job{id, path, area};
+        std::lock_guard lock(m_state->mutex);
+        m_state->next = State::Job{id, path, area};
     }
-    m_wake.notify_one();
+    m_state->wake.notify_one();
 }
 
 int CPreviewDecoder::DecodeCount() const {
-    std::lock_guard lock(m_mutex);
-    return m_decodes;
+    std::lock_guard lock(m_state->mutex);
+    return m_state->decodes;
 }
 
 bool CPreviewDecoder::Idle() const {
-    std::lock_guard lock(m_mutex);
-    return !m_busy && !m_next;
+    std::lock_guard lock(m_state->mutex);
+    return !m_state->busy && !m_state->next;
 }
 
-void CPreviewDecoder::Run() {
+void CPreviewDecoder::State::Run(const std::shared_ptr<State>& state) {
     for (;;) {
         Job job;
         {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stop || m_next; });
-            if (m_stop) return;
-            job = std::move(*m_next);
-            m_next.reset();
-            m_busy = true;
+            std::unique_lock lock(state->mutex);
+            state->wake.wait(lock, [&] { return state->stop || state->next; });
+            if (state->stop) return;
+            job = std::move(*state->next);
+            state->next.reset();
+            state->busy = true;
         }
-        m_done(Decode(job));
-        std::lock_guard lock(m_mutex);
-        m_busy = false;
+        PreviewResult result = state->Decode(job);
+        // Handed over under the lock, so that the owner cannot go in between.
+        std::lock_guard lock(state->mutex);
+        if (state->done) state->done(std::move(result));
+        state->busy = false;
     }
 }
 
-PreviewResult CPreviewDecoder::Decode(const Job& job) {
+PreviewResult CPreviewDecoder::State::Decode(const Job& job) {
     PreviewResult result;
     result.request = job.id;
     const QFileInfo info(job.path);
     const qint64 stamp = info.lastModified().toMSecsSinceEpoch();
-    if (job.path != m_cachedPath || stamp != m_cachedStamp || info.size() != m_cachedBytes) {
-        m_cachedPath.clear();
+    if (job.path != cachedPath || stamp != cachedStamp || info.size() != cachedBytes) {
+        cachedPath.clear();
         {
-            std::lock_guard lock(m_mutex);
-            ++m_decodes;
+            std::lock_guard lock(mutex);
+            ++decodes;
         }
         try {
             static thread_local ImageDecoder decoder;
-            decoder.MakePictureFromFile(job.path.toStdString(), *m_picture, 0, nullptr);
+            decoder.MakePictureFromFile(job.path.toStdString(), picture, 0, nullptr);
         } catch (const CTextException&) {
             return result; // not a picture we read: the preview stays empty, no message
         } catch (const std::bad_alloc&) {
             return result;
         }
-        m_cachedPath = job.path;
-        m_cachedStamp = stamp;
-        m_cachedBytes = info.size();
+        cachedPath = job.path;
+        cachedStamp = stamp;
+        cachedBytes = info.size();
     }
-    const CDisplayPicture& picture = *m_picture;
     result.decoded = true;
     result.bitsPerPixel = picture.GetBitsPerPixel();
     result.size = QSize(picture.GetWidth(), picture.GetHeight());
@@ -237,7 +267,7 @@ CFilePreviewDlg::CFilePreviewDlg(QWidget* parent, const QString& title)
 }
 
 CFilePreviewDlg::~CFilePreviewDlg() {
-    // Stop the thread before the object its results are posted to goes.
+    // No result is posted to this object once the decoder is gone.
     m_decoder.reset();
 }
 

@@ -4,13 +4,9 @@
 #include <QImage>
 #include <QString>
 #include <QWidget>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
-#include <thread>
 
 class QCheckBox;
 class QLabel;
@@ -33,10 +29,12 @@ struct PreviewResult {
 // Decodes files for the preview on a thread of its own. Only the newest request is kept: one
 // made while another still waits replaces it, and the owner drops results of requests it has
 // moved past. The last picture decoded is kept, so that a new area size or a second look at
-// the same unchanged file costs no second decode.
+// the same unchanged file costs no second decode. Destroying the decoder does not wait for a
+// decode under way (opening a big file would otherwise wait for its preview first): the thread
+// finishes it alone and drops the result.
 class CPreviewDecoder {
 public:
-    // Called on the decoder's thread.
+    // Called on the decoder's thread, never after the decoder is destroyed.
     using Done = std::function<void(PreviewResult)>;
     explicit CPreviewDecoder(Done done);
     ~CPreviewDecoder();
@@ -50,27 +48,8 @@ public:
     bool Idle() const;
 
 private:
-    struct Job {
-        uint64_t id;
-        QString path;
-        QSize area;
-    };
-    void Run();
-    PreviewResult Decode(const Job& job);
-
-    Done m_done;
-    mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::optional<Job> m_next;
-    bool m_stop = false;
-    bool m_busy = false;
-    int m_decodes = 0;
-    // Used by the decoder's thread only.
-    std::unique_ptr<CDisplayPicture> m_picture;
-    QString m_cachedPath;
-    qint64 m_cachedStamp = -1;
-    qint64 m_cachedBytes = -1;
-    std::thread m_thread;
+    struct State;
+    std::shared_ptr<State> m_state;
 };
 
 // The preview area: a frame filled with the button-face colour with the picture centred on

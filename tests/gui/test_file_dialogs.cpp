@@ -54,6 +54,10 @@ protected:
         m_dialog->resize(900, 500);
         m_dialog->show();
     }
+    void TearDown() override {
+        if (!m_dialog) return;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return m_dialog->DecoderIdle(); }, kWait));
+    }
     void ShowAndWait(const QString& path) {
         m_dialog->LoadSelection(path);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !m_dialog->DecodePending(); }, kWait));
@@ -122,7 +126,8 @@ TEST_F(OpenDialogTest, PictureIsShrunkToFitAndNeverEnlarged) {
     ShowAndWait(WritePicture(m_dir, "tiny.gif", 12, 9));
     drawn = m_dialog->Preview()->PictureRect();
     EXPECT_EQ(drawn.size(), QSize(12, 9));
-    EXPECT_EQ(drawn.center(), inside.center());
+    const QPoint offCentre = drawn.center() - m_dialog->Preview()->Area().center();
+    EXPECT_LE(offCentre.manhattanLength(), 2) << offCentre.x() << "," << offCentre.y();
     EXPECT_EQ(ColorBits(), "Color bits : 8");
 }
 
@@ -176,6 +181,18 @@ TEST_F(OpenDialogTest, NewerSelectionWinsOverAnOlderSlowDecode) {
     EXPECT_FALSE(m_dialog->Preview()->HasPicture());
     EXPECT_EQ(ImageSize(), "Image size :  ");
     EXPECT_EQ(m_dialog->PicturesShown(), 1);
+
+    // The dialog closed while a big picture is being decoded: the decode finishes alone and its
+    // result goes nowhere.
+    m_dialog->PreviewCheck()->click();
+    ShowAndWait(small);
+    const int decodes = m_dialog->DecodeCount();
+    m_dialog->LoadSelection(big);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m_dialog->DecodeCount() > decodes; }, kWait));
+    m_dialog.reset();
+    CFilePreviewDlg next(nullptr, "Open");
+    next.LoadSelection(small);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return next.Preview()->HasPicture(); }, kWait));
 }
 
 TEST_F(OpenDialogTest, SelectingInTheListPreviews) {

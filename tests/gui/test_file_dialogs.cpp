@@ -197,6 +197,8 @@ TEST_F(OpenDialogTest, NewerSelectionWinsOverAnOlderSlowDecode) {
 
 TEST_F(OpenDialogTest, SelectingInTheListPreviews) {
     const QString path = WritePicture(m_dir, "listed.png", 70, 50);
+    // The program's own captures are named Orvn00001.JPG: the filters ignore case.
+    WritePicture(m_dir, "Orvn00001.JPG", 8, 8);
     m_dialog->setDirectory(m_dir.path());
     // Clicked in the list, as a person does: the list's current item changes.
     auto* list = m_dialog->findChild<QListView*>("listView");
@@ -209,6 +211,15 @@ TEST_F(OpenDialogTest, SelectingInTheListPreviews) {
                 item = list->model()->index(r, 0, root);
                 if (item.data().toString() == "listed.png") return true;
             }
+            return false;
+        },
+        kWait));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QModelIndex root = list->rootIndex();
+            for (int r = 0; r < list->model()->rowCount(root); ++r)
+                if (list->model()->index(r, 0, root).data().toString() == "Orvn00001.JPG")
+                    return true;
             return false;
         },
         kWait));

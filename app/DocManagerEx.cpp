@@ -2,8 +2,16 @@
 
 #include "app/TilletCaptureApp.h"
 #include "capture/AutoSaveName.h"
+#include "framework/FrameWnd.h"
 #include "framework/MessageBox.h"
+#include "imagefile/FilePreviewDlg.h"
 #include "platform/RegProfile.h"
+
+QString CDocManagerEx::PromptOpenFileName() {
+    CFilePreviewDlg dialog(m_app.GetMainWnd(), QStringLiteral("Open"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first();
+}
 
 QString CDocManagerEx::PromptSaveFileName(const QString& suggested) {
     AppSettings& s = m_app.settings;
@@ -11,7 +19,10 @@ QString CDocManagerEx::PromptSaveFileName(const QString& suggested) {
         // The dialog path clears the request too, so that a later save of another untitled
         // image is not named automatically behind the user's back.
         m_app.autoSavePending = false;
-        return CDocManager::PromptSaveFileName(suggested);
+        QFileDialog dialog(m_app.GetMainWnd(), QStringLiteral("Save As"));
+        SetUpSaveAsDialog(dialog, suggested);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return dialog.selectedFiles().first();
     }
     m_app.autoSavePending = false;
 

@@ -13,6 +13,7 @@
 
 #include "app/AppServices.h"
 #include "app/DocManagerEx.h"
+#include "app/HelpWindow.h"
 #include "app/InstanceChecker.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/NewImageDlg.h"
@@ -37,6 +38,7 @@ CTilletCaptureApp::CTilletCaptureApp() : CFrameworkApp("Orvane Screen") {
 
 CTilletCaptureApp::~CTilletCaptureApp() {
     SetImageDocHost(nullptr);
+    delete m_help; // null when it was closed or went with the dialog that owned it
     // A frame still on screen (the session ended under it) is hidden first, while all of it
     // lives: hiding it on the way out of its destructor reaches parts already gone.
     if (m_pMainWnd) m_pMainWnd->hide();
@@ -218,21 +220,6 @@ void CTilletCaptureApp::HelpTopic(int topic) {
 }
 
 void CTilletCaptureApp::ShowHelp(const std::string& topicPath) {
-    QString location = QString::fromStdString(HelpLocation(settings.programPath, topicPath));
-    QString file = location.section('#', 0, 0);
-    if (!QFileInfo::exists(file)) return; // no pages installed: nothing to show
-    if (!m_help) {
-        m_help = std::make_unique<QTextBrowser>();
-        m_help->setObjectName("OrvaneHelp");
-        m_help->setWindowTitle(AppName() + " Help");
-        m_help->setOpenExternalLinks(true);
-        m_help->resize(640, 520);
-    }
-    QUrl url = QUrl::fromLocalFile(file);
-    url.setFragment(location.section('#', 1));
-    m_help->setSource(url);
-    if (!url.fragment().isEmpty()) m_help->scrollToAnchor(url.fragment());
-    m_help->show();
-    m_help->raise();
-    m_help->activateWindow();
+    ShowHelpPage(m_help, QString::fromStdString(HelpLocation(settings.programPath, topicPath)),
+                 AppName() + " Help");
 }

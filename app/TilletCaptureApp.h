@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <memory>
 
 #include "editor/ImageDoc.h"
@@ -69,6 +70,6 @@ private:
     void OnFilePrintSetup();
     void ShowHelp(const std::string& topicPath);
 
-    std::unique_ptr<QTextBrowser> m_help;
+    QPointer<QTextBrowser> m_help;
     std::unique_ptr<QPrinter> m_printer;
 };

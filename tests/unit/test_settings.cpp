@@ -1,4 +1,6 @@
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "RegistryFixture.h"
 #include "app/AppServices.h"
@@ -273,4 +275,18 @@ TEST_F(RegistryTest, AutostartEntryAndHelpLocations) {
               "/opt/o/help/dialog.htm#printlayout");
     EXPECT_EQ(HelpTopicPath(1), "dialog.htm#generaloption");
     EXPECT_EQ(HelpTopicPath(99), "index.htm");
+}
+
+// Every topic a Help button opens names a page that is there and an anchor on it.
+TEST(HelpPages, EveryTopicHasItsPageAndAnchor) {
+    const std::string pages = std::string(ORVANE_TEST_DATA) + "/../../resources/help/";
+    for (int topic = 0; topic <= 6; ++topic) {
+        const std::string path = HelpTopicPath(topic);
+        const size_t hash = path.find('#');
+        std::ifstream in(pages + path.substr(0, hash));
+        ASSERT_TRUE(in) << path;
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        if (hash == std::string::npos) continue;
+        EXPECT_NE(text.find("name=\"" + path.substr(hash + 1) + "\""), std::string::npos) << path;
+    }
 }

@@ -83,8 +83,8 @@ class ResizeDialogTest(unittest.TestCase):
                      what="the dialog to close")
             read_text(reader, "  Image Size: (123,45)", "the resized picture")
 
-            # File > Save As a .bmp; with the JPEG filter chosen where the dialog offers it,
-            # the name's extension decides the format.
+            # File > Save As a .bmp with the JPEG filter chosen: the name's extension decides
+            # the format.
             out = xs.path("resized.bmp")
             activate(xs, window)
             xdo(xs, "key", "alt+f")
@@ -92,21 +92,21 @@ class ResizeDialogTest(unittest.TestCase):
             save = wait_for(lambda: window_named(xs, "^Save As$"), what="the Save As dialog")[0]
             activate(xs, save)
             names = reader.names()
-            if JPEG_FILTER in names:
-                # The filter list shows the current filter inside the dialog; the other
-                # entries are out of sight until the list opens.
-                box = geometry(xs, save)
-                current = next(p for n in set(names) if "(*." in n
-                               for p in find_centres(reader, n) if inside(p, box))
-                before = find_centres(reader, JPEG_FILTER)
-                if current not in before:
-                    click(xs, current)
-                    click(xs, wait_for(lambda: next((p for p in find_centres(reader, JPEG_FILTER)
-                                                     if p not in before), None),
-                                       what="the JPEG filter in the open list"))
-                    wait_for(lambda: current in find_centres(reader, JPEG_FILTER),
-                             what="the JPEG filter chosen")
-                xdo(xs, "key", "alt+n")  # back to "File name:"
+            self.assertIn(JPEG_FILTER, names)
+            # The filter list shows the current filter inside the dialog; the other
+            # entries are out of sight until the list opens.
+            box = geometry(xs, save)
+            current = next(p for n in set(names) if "(*." in n
+                           for p in find_centres(reader, n) if inside(p, box))
+            before = find_centres(reader, JPEG_FILTER)
+            if current not in before:
+                click(xs, current)
+                click(xs, wait_for(lambda: next((p for p in find_centres(reader, JPEG_FILTER)
+                                                 if p not in before), None),
+                                   what="the JPEG filter in the open list"))
+                wait_for(lambda: current in find_centres(reader, JPEG_FILTER),
+                         what="the JPEG filter chosen")
+            xdo(xs, "key", "alt+n")  # back to "File name:"
             xdo(xs, "key", "ctrl+a")
             xdo(xs, "type", out)
             xdo(xs, "key", "Return")

@@ -15,6 +15,7 @@
 #include "app/DocManagerEx.h"
 #include "app/InstanceChecker.h"
 #include "dialogs/AboutDlg.h"
+#include "dialogs/AdjustDlg.h"
 #include "dialogs/NewImageDlg.h"
 #include "framework/MessageBox.h"
 #include "hook/TilletHook.h"
@@ -54,6 +55,7 @@ bool CTilletCaptureApp::InitInstance() {
     LoadStdProfileSettings(6);
     settings.Load(RegNames());
 
+    InstallPreviewDialogs();
     auto tmpl = std::make_unique<CMultiDocTemplate>(
         129, kDocString, [] { return new CTilletCaptureDoc; }, [] { return new CChildFrame; },
         [] { return new CTilletCaptureView; });

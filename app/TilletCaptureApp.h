@@ -27,7 +27,7 @@ public:
     void SaveSettings();
 
     // Help for a dialog's Help button (topic numbers as the dialogs use them).
-    void HelpTopic(int topic);
+    void HelpTopic(int topic) override;
     // Empties the recent-file list, refreshes the menus and stores the empty list.
     void ClearRecentFileList();
 
@@ -40,6 +40,7 @@ public:
     QWidget* MainWindow() override;
     uint32_t ViewBackgroundColor() override { return settings.colorViewBackground; }
     uint32_t ImageBackgroundColor() override { return settings.colorImageBackground; }
+    uint32_t TransparencyColor() override { return settings.colorTransparency; }
     bool TakePendingCaptureFlag() override {
         const bool flag = pendingFromCapture;
         pendingFromCapture = false;

@@ -22,6 +22,11 @@ public:
     virtual int ExitInstance();
     virtual bool SaveAllModified();
     virtual void WinHelp() {}
+    // Opens the help at a dialog's topic (its Help button); without help pages, the index.
+    virtual void HelpTopic(int topic) {
+        (void)topic;
+        WinHelp();
+    }
 
     const QString& AppName() const { return m_appName; }
     RegistryNames RegNames() const { return {m_registryKey, m_appName.toStdString()}; }

@@ -7,6 +7,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
+#include <QValidator>
 #include <cmath>
 #include <deque>
 #include <gtest/gtest.h>
@@ -214,6 +215,9 @@ TEST(PreviewDialog, TrackbarEditAndUpDownFollowEachOther) {
     EXPECT_EQ(row.Edit()->text(), "0");
     row.Trackbar()->setValue(-100);
     EXPECT_EQ(row.Edit()->text(), "-100"); // longer than a person may type
+    QString typed = "-100";
+    int at = 4;
+    EXPECT_EQ(row.Edit()->validator()->validate(typed, at), QValidator::Invalid);
     row.Edit()->setText("42");
     EXPECT_EQ(row.Trackbar()->value(), 42);
     EXPECT_EQ(d.m_brightness, 42);
@@ -278,4 +282,20 @@ TEST(PreviewDialog, ReducedPreviewLooksLikeTheFullSizeResultShrunk) {
     check(brightness);
     check(contrast);
     check(intensity);
+}
+
+TEST(PreviewDialog, HelpButtonsOpenTheirTopicsAndIntensityHasNone) {
+    struct HelpHost : ImageHost {
+        void HelpTopic(int topic) override { topics.push_back(topic); }
+        std::vector<int> topics;
+    } host;
+    CRotateDlg rotate(nullptr);
+    Click(rotate, "3");
+    CBrightnessDlg brightness(nullptr);
+    Click(brightness, "1091");
+    CContrastDlg contrast(nullptr);
+    Click(contrast, "1091");
+    CIntensityDlg intensity(nullptr);
+    Click(intensity, "1091");
+    EXPECT_EQ(host.topics, (std::vector<int>{3, 6, 5}));
 }

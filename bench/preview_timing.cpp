@@ -4,6 +4,7 @@
 // cost if the filter ran on the full-size picture.
 #include <QApplication>
 #include <QSlider>
+#include <QWindow>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -32,6 +33,9 @@ void Report(const char* name, std::vector<double> times) {
 // Drags the first trackbar across its whole range, one step at a time.
 void Drag(const char* name, CPreviewDlg& dialog, const CPicture& picture) {
     dialog.show();
+    // Exposed first, so that a repaint paints.
+    while (!dialog.windowHandle() || !dialog.windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     auto start = Clock::now();
     dialog.Preview()->SetSource(&picture);
     dialog.Preview()->repaint();

@@ -1,6 +1,7 @@
 #include "dialogs/ParamRow.h"
 
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -51,8 +52,20 @@ CUpDown::CUpDown(QLineEdit* buddy, QWidget* parent) : QWidget(parent), m_buddy(b
     column->setSpacing(0);
     column->addWidget(m_up);
     column->addWidget(m_down);
+    buddy->installEventFilter(this);
     QObject::connect(m_up, &QToolButton::clicked, this, [this] { Step(1); });
     QObject::connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
+}
+
+bool CUpDown::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_buddy && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Step(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CUpDown::SetRange(int lower, int upper) {

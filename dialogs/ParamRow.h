@@ -24,6 +24,10 @@ public:
     QToolButton* UpButton() const { return m_up; }
     QToolButton* DownButton() const { return m_down; }
 
+protected:
+    // The arrow keys in the edit step as the buttons do.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void Step(int delta);
 

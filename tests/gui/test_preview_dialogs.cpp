@@ -2,6 +2,7 @@
 // Intensity): the control wiring, the preview, and what the document does with OK.
 #include <QApplication>
 #include <QColorDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -224,6 +225,9 @@ TEST(PreviewDialog, TrackbarEditAndUpDownFollowEachOther) {
     row.UpDown()->UpButton()->click();
     EXPECT_EQ(row.Edit()->text(), "43");
     EXPECT_EQ(row.Trackbar()->value(), 43);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QCoreApplication::sendEvent(row.Edit(), &down);
+    EXPECT_EQ(row.Trackbar()->value(), 42);
     row.Edit()->setText("7x");
     EXPECT_EQ(d.m_brightness, 7);
     row.Edit()->setText("-");

@@ -68,7 +68,7 @@ void CPreviewDlg::SetDocument(CTilletCaptureDoc* doc) {
 void CPreviewDlg::OnParamChanged() {
     ReadValues();
     m_changed = true;
-    if (m_preview->Source().GetWidth() > 0) {
+    if (m_preview->HasSource()) {
         std::unique_ptr<ImageFilter> filter = MakeFilter();
         m_preview->ApplyFilter(*filter);
     }

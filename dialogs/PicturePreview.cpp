@@ -18,7 +18,7 @@ void CPicturePreview::SetHasPicture(bool has) {
 
 void CPicturePreview::SetSource(const CPicture* picture) {
     if (!picture || picture->GetWidth() <= 0 || picture->GetHeight() <= 0) {
-        m_source.Create(0, 0, 32, false);
+        m_hasSource = false;
         SetHasPicture(false);
         return;
     }
@@ -42,12 +42,13 @@ void CPicturePreview::SetSource(const CPicture* picture) {
         BoxResizeFilter(std::max(1, int(w * scale)), std::max(1, int(h * scale)), 0.5)
             .Apply(*from, m_source);
     }
+    m_hasSource = true;
     m_picture.CopyWithDepth(m_source, 0);
     SetHasPicture(true);
 }
 
 void CPicturePreview::ApplyFilter(ImageFilter& filter) {
-    if (m_source.GetWidth() <= 0) return;
+    if (!m_hasSource) return;
     filter.Apply(m_source, m_picture);
     SetHasPicture(true);
 }

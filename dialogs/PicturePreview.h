@@ -21,6 +21,7 @@ public:
     // same at this size as the full-size result shrunk, and costs a fraction of it, so the
     // preview keeps up with a dragged slider on a screen-sized picture.
     void SetSource(const CPicture* picture);
+    bool HasSource() const { return m_hasSource; }
     const CPicture& Source() const { return m_source; }
     // Shows filter applied to the source.
     void ApplyFilter(ImageFilter& filter);
@@ -35,4 +36,5 @@ private:
     CDisplayPicture m_picture;
     CDisplayPicture m_source;
     bool m_hasPicture = false;
+    bool m_hasSource = false;
 };

@@ -288,6 +288,19 @@ TEST(PreviewDialog, ReducedPreviewLooksLikeTheFullSizeResultShrunk) {
     check(intensity);
 }
 
+TEST(PreviewDialog, WithoutADocumentThereIsNothingToPreview) {
+    CDisplayPicture picture;
+    FillPhoto(picture, 40, 30);
+    CContrastDlg d(nullptr);
+    d.Preview()->SetSource(&picture);
+    ASSERT_TRUE(d.Preview()->HasPicture());
+    d.SetDocument(nullptr);
+    EXPECT_FALSE(d.Preview()->HasPicture());
+    d.Rows()[0]->Trackbar()->setValue(30);
+    EXPECT_FALSE(d.Preview()->HasPicture());
+    EXPECT_TRUE(d.IsChanged());
+}
+
 TEST(PreviewDialog, HelpButtonsOpenTheirTopicsAndIntensityHasNone) {
     struct HelpHost : ImageHost {
         void HelpTopic(int topic) override { topics.push_back(topic); }

@@ -16,6 +16,7 @@
 #include "app/HelpWindow.h"
 #include "app/InstanceChecker.h"
 #include "dialogs/AboutDlg.h"
+#include "dialogs/AdjustDlg.h"
 #include "dialogs/NewImageDlg.h"
 #include "dialogs/ResizeDlg.h"
 #include "framework/MessageBox.h"
@@ -57,6 +58,7 @@ bool CTilletCaptureApp::InitInstance() {
     LoadStdProfileSettings(6);
     settings.Load(RegNames());
 
+    InstallPreviewDialogs();
     auto tmpl = std::make_unique<CMultiDocTemplate>(
         129, kDocString, [] { return new CTilletCaptureDoc; }, [] { return new CChildFrame; },
         [] { return new CTilletCaptureView; });

@@ -41,6 +41,7 @@ public:
     QWidget* MainWindow() override;
     uint32_t ViewBackgroundColor() override { return settings.colorViewBackground; }
     uint32_t ImageBackgroundColor() override { return settings.colorImageBackground; }
+    uint32_t TransparencyColor() override { return settings.colorTransparency; }
     bool TakePendingCaptureFlag() override {
         const bool flag = pendingFromCapture;
         pendingFromCapture = false;

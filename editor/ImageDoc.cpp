@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "editor/Filters.h"
+#include "editor/OperationDialogs.h"
 #include "framework/Commands.h"
 #include "framework/MessageBox.h"
 #include "imagefile/ImageDecoder.h"
@@ -40,10 +41,6 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
-
-// The operations that wait for their dialogs.
-constexpr int kDialogOperations[] = {ID_OP_ROTATE_ANY, ID_OP_BRIGHTNESS, ID_OP_CONTRAST,
-                                     ID_OP_INTENSITY};
 
 template <class Filter> ImageFilter* Make(ProgressSink* progress) {
     return new Filter(progress);
@@ -97,10 +94,34 @@ CTilletCaptureDoc::CTilletCaptureDoc() {
     OnCommand(ID_OP_INVERT, [this] { RunColorOperation(Make<InvertFilter>, "Invert the image"); });
     for (int id : {ID_OP_RESIZE, ID_OP_SCALE, ID_OP_STRETCH})
         OnCommand(id, [this, id] { RunResizeDialog(id); });
-    for (int id : kDialogOperations) {
-        OnCommand(id, [] {});
-        OnUpdate(id, [](CCmdUI& ui) { ui.Enable(false); });
-    }
+    OnCommand(ID_OP_ROTATE_ANY, [this] {
+        RotateDialogValues v;
+        if (!RunOperationDialog(InstalledOperationDialogs().rotate, v)) return;
+        // The colour reference 0x00BBGGRR becomes an opaque pixel 0xAARRGGBB.
+        const uint32_t background = 0xFF000000u | (v.background & 0xFF) << 16 |
+                                    (v.background & 0xFF00) | (v.background >> 16 & 0xFF);
+        RunCommand(
+            new RotateFilter(v.degrees * RotateFilter::kRadiansPerDegree, background, Progress()),
+            "Rotate the image by the select angle");
+    });
+    OnCommand(ID_OP_BRIGHTNESS, [this] {
+        BrightnessDialogValues v;
+        if (!RunOperationDialog(InstalledOperationDialogs().brightness, v)) return;
+        RunCommand(new BrightnessFilter(int(v.brightness * 0.36), Progress()),
+                   "Change the image brightness");
+    });
+    OnCommand(ID_OP_CONTRAST, [this] {
+        ContrastDialogValues v;
+        if (!RunOperationDialog(InstalledOperationDialogs().contrast, v)) return;
+        RunCommand(new ContrastFilter(v.contrast * 0.1, uint8_t(v.offset), Progress()),
+                   "Adjust the image constrast");
+    });
+    OnCommand(ID_OP_INTENSITY, [this] {
+        IntensityDialogValues v;
+        if (!RunOperationDialog(InstalledOperationDialogs().intensity, v)) return;
+        RunCommand(new IntensityFilter(v.intensity, v.offset, v.exponent, Progress()),
+                   "Adjust the image intensity");
+    });
     OnCommand(ID_EDIT_UNDO, [this] {
         if (!m_picture) return;
         WaitCursor wait;
@@ -284,6 +305,13 @@ void CTilletCaptureDoc::RunColorOperation(ImageFilter* (*make)(ProgressSink*),
                                           const char* description) {
     if (!m_picture || !EnsureTrueColor()) return;
     RunCommand(make(Progress()), description);
+}
+
+template <class Values>
+bool CTilletCaptureDoc::RunOperationDialog(
+    const std::function<bool(CTilletCaptureDoc&, Values&)>& run, Values& values) {
+    if (!m_picture || !run || !EnsureTrueColor()) return false;
+    return run(*this, values);
 }
 
 void CTilletCaptureDoc::MoveRegion(const CRect& area, const CRect& source, const CRect& destination,

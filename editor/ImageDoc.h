@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ public:
     virtual bool TakePendingCaptureFlag() { return false; }
     // Runs a captured document's deliveries: clipboard, file, printer.
     virtual void DeliverCapture(class CTilletCaptureDoc*) {}
+    // The fill outside a captured shape (0x00BBGGRR), also the first background of a rotation.
+    virtual uint32_t TransparencyColor() { return 0x00FF00FF; }
     // Receives the progress of long file operations; may be null.
     virtual ProgressSink* Progress() { return nullptr; }
     // Runs the dialog of Resize, Scale or Stretch (by command ID) on the document, which has
@@ -96,6 +99,11 @@ private:
     void RunResizeDialog(int commandId);
     // An operation of the command map that needs a true-colour picture.
     void RunColorOperation(ImageFilter* (*make)(ProgressSink*), const char* description);
+
+    // Runs an operation's dialog for a true-colour picture; true when it ended with OK.
+    template <class Values>
+    bool RunOperationDialog(const std::function<bool(CTilletCaptureDoc&, Values&)>& run,
+                            Values& values);
 
     // Steps between the picture and the one last saved, once saved: an undo past a save
     // leaves a picture the file no longer holds.

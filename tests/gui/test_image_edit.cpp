@@ -216,9 +216,10 @@ TEST(ImageEdit, OperationsUndoAndRedoWithTheirDescriptions) {
     e.Run(ID_EDIT_REDO);
     EXPECT_EQ(e.Pic().GetWidth(), 30);
     EXPECT_EQ(host.Frame().statusBar()->currentMessage(), "Last command : Redo last action");
-    // Resize has its dialog; the other dialog operations wait for theirs.
-    EXPECT_TRUE(e.State(ID_OP_RESIZE).m_enabled);
-    EXPECT_FALSE(e.State(ID_OP_BRIGHTNESS).m_enabled);
+    // Every operation has its dialog now.
+    for (int id : {ID_OP_RESIZE, ID_OP_SCALE, ID_OP_STRETCH, ID_OP_ROTATE_ANY, ID_OP_BRIGHTNESS,
+                   ID_OP_CONTRAST, ID_OP_INTENSITY})
+        EXPECT_TRUE(e.State(id).m_enabled) << id;
     EXPECT_TRUE(e.State(ID_OP_INVERT).m_enabled);
 }
 

@@ -18,7 +18,6 @@
 #include "dialogs/AboutDlg.h"
 #include "dialogs/AdjustDlg.h"
 #include "dialogs/NewImageDlg.h"
-#include "dialogs/ResizeDlg.h"
 #include "framework/MessageBox.h"
 #include "hook/TilletHook.h"
 #include "imagefile/TextException.h"
@@ -58,7 +57,7 @@ bool CTilletCaptureApp::InitInstance() {
     LoadStdProfileSettings(6);
     settings.Load(RegNames());
 
-    InstallPreviewDialogs();
+    InstallOperationDialogs();
     auto tmpl = std::make_unique<CMultiDocTemplate>(
         129, kDocString, [] { return new CTilletCaptureDoc; }, [] { return new CChildFrame; },
         [] { return new CTilletCaptureView; });
@@ -211,10 +210,6 @@ void CTilletCaptureApp::OnFilePrintSetup() {
 
 void CTilletCaptureApp::WinHelp() {
     ShowHelp(HelpTopicPath(0));
-}
-
-void CTilletCaptureApp::RunResizeDialog(int commandId, CTilletCaptureDoc& doc) {
-    RunResizeTypeDialog(commandId, doc, MainWindow());
 }
 
 void CTilletCaptureApp::HelpTopic(int topic) {

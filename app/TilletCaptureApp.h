@@ -49,7 +49,6 @@ public:
     }
     void DeliverCapture(CTilletCaptureDoc* doc) override;
     ProgressSink* Progress() override;
-    void RunResizeDialog(int commandId, CTilletCaptureDoc& doc) override;
 
     // MainFrameHost
     AppSettings& Settings() override { return settings; }

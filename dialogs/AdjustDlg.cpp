@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/ResizeDlg.h"
 #include "dialogs/RotateDlg.h"
 #include "editor/Filters.h"
 #include "editor/ImageDoc.h"
@@ -139,8 +140,11 @@ template <class Dialog> bool RunDialog(Dialog& dialog, CTilletCaptureDoc& doc) {
 }
 } // namespace
 
-void InstallPreviewDialogs() {
+void InstallOperationDialogs() {
     OperationDialogs& dialogs = InstalledOperationDialogs();
+    dialogs.resize = [](int commandId, CTilletCaptureDoc& doc) {
+        RunResizeTypeDialog(commandId, doc, DialogParent());
+    };
     dialogs.rotate = [](CTilletCaptureDoc& doc, RotateDialogValues& v) {
         CRotateDlg dialog(DialogParent());
         if (!RunDialog(dialog, doc)) return false;

@@ -86,5 +86,6 @@ protected:
     std::unique_ptr<ImageFilter> MakeFilter() const override;
 };
 
-// Lets the document run the Rotate Any Angle, Brightness, Contrast and Intensity dialogs.
-void InstallPreviewDialogs();
+// Lets the document run the dialogs of the Operations menu: Resize, Scale, Stretch, Rotate Any
+// Angle, Brightness, Contrast and Intensity.
+void InstallOperationDialogs();

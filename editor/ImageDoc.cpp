@@ -291,11 +291,12 @@ bool CTilletCaptureDoc::RunCommand(ImageFilter* filter, const std::string& descr
 }
 
 void CTilletCaptureDoc::RunResizeDialog(int commandId) {
-    if (!m_picture || !EnsureTrueColor() || !g_host) return;
+    const auto& run = InstalledOperationDialogs().resize;
+    if (!m_picture || !run || !EnsureTrueColor()) return;
     MakeBackup();
     // Done pushes the applied change: the only way the position moves while the dialog is open.
     const int position = m_history.GetPosition();
-    g_host->RunResizeDialog(commandId, *this);
+    run(commandId, *this);
     DropBackup();
     if (m_history.GetPosition() != position) StepFromSave(0);
     UpdateAllViews(nullptr, HINT_PICTURE_CHANGED);

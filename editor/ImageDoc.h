@@ -33,9 +33,6 @@ public:
     virtual uint32_t TransparencyColor() { return 0x00FF00FF; }
     // Receives the progress of long file operations; may be null.
     virtual ProgressSink* Progress() { return nullptr; }
-    // Runs the dialog of Resize, Scale or Stretch (by command ID) on the document, which has
-    // made its backup; the dialog changes the picture through the history's tentative command.
-    virtual void RunResizeDialog(int /*commandId*/, class CTilletCaptureDoc& /*doc*/) {}
 };
 void SetImageDocHost(ImageDocHost* host);
 ImageDocHost* GetImageDocHost();

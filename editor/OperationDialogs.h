@@ -24,12 +24,15 @@ struct IntensityDialogValues {
     double exponent = 1.0;
 };
 
-// The dialogs live above the document, so the program installs the functions that run them:
-// each runs its dialog modally for the document and answers true when it ended with OK, its
-// values filled in. A command whose dialog is not installed does nothing.
+// The dialogs live above the document, so the program installs the functions that run them.
+// A dialog with a preview runs modally for the document and answers true when it ended with
+// OK, its values filled in. A command whose dialog is not installed does nothing.
 template <class Values> using OperationDialog = std::function<bool(CTilletCaptureDoc&, Values&)>;
 
 struct OperationDialogs {
+    // Resize, Scale or Stretch, by command ID: the dialog changes the picture itself, through
+    // the history's tentative command, on a document that has made its backup.
+    std::function<void(int commandId, CTilletCaptureDoc&)> resize;
     OperationDialog<RotateDialogValues> rotate;
     OperationDialog<BrightnessDialogValues> brightness;
     OperationDialog<ContrastDialogValues> contrast;

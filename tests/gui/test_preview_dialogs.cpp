@@ -90,7 +90,7 @@ bool SamePixels(const CPicture& a, const CPicture& b) {
 
 struct DialogTest : ::testing::Test {
     void SetUp() override {
-        InstallPreviewDialogs();
+        InstallOperationDialogs();
         host.makePicture = [](CDisplayPicture& p) { FillPhoto(p, 120, 90); };
         doc = host.NewImage();
         original.CopyWithDepth(*doc->GetPicture(), 0);

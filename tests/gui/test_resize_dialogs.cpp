@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/ResizeDlg.h"
+#include "editor/OperationDialogs.h"
 #include "editor/Resample.h"
 #include "tests/gui/ImageHost.h"
 
@@ -20,16 +21,19 @@ namespace {
 // Runs the real dialogs; each test says what a person does in them.
 class DialogHost : public ImageHost {
 public:
-    void RunResizeDialog(int commandId, CTilletCaptureDoc& doc) override {
-        QTimer::singleShot(0, [this] {
-            auto* dialog = dynamic_cast<CResizeTypeDlg*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
-            script(*dialog);
-            // A script that leaves the dialog open closes it as Escape does.
-            if (dialog->isVisible()) dialog->reject();
-        });
-        RunResizeTypeDialog(commandId, doc, MainWindow());
+    DialogHost() {
+        InstalledOperationDialogs().resize = [this](int commandId, CTilletCaptureDoc& doc) {
+            QTimer::singleShot(0, [this] {
+                auto* dialog = dynamic_cast<CResizeTypeDlg*>(QApplication::activeModalWidget());
+                ASSERT_NE(dialog, nullptr);
+                script(*dialog);
+                // A script that leaves the dialog open closes it as Escape does.
+                if (dialog->isVisible()) dialog->reject();
+            });
+            RunResizeTypeDialog(commandId, doc, MainWindow());
+        };
     }
+    ~DialogHost() override { InstalledOperationDialogs().resize = nullptr; }
     void HelpTopic(int topic) override { helpTopics.push_back(topic); }
     std::function<void(CResizeTypeDlg&)> script;
     std::vector<int> helpTopics;

@@ -1,6 +1,7 @@
 #include "shell/Menus.h"
 
 #include "dialogs/AboutDlg.h"
+#include "view/ImageView.h"
 
 namespace {
 
@@ -109,33 +110,7 @@ std::vector<MenuItem> DocumentMenu() {
              {ID_EDIT_UNSELECT, "U&nselect Region"},
          }},
         CaptureMenu(),
-        {0,
-         "&Operations",
-         {
-             {ID_OP_RESIZE, "&Resize..."},
-             {ID_OP_SCALE, "&Scale..."},
-             {ID_OP_STRETCH, "S&trecth..."},
-             kSep,
-             {0,
-              "Rotate",
-              {
-                  {ID_OP_ROTATE_CW, "90\u00b0 &Clockwise"},
-                  {ID_OP_ROTATE_CCW, "90\u00b0 C&ounter-Clockwise"},
-                  {ID_OP_ROTATE_ANY, "Any Angle &Rotate..."},
-              }},
-             {ID_OP_CROP, "&Crop"},
-             {0,
-              "Flip",
-              {
-                  {ID_OP_FLIP_H, "&Horizontally"},
-                  {ID_OP_FLIP_V, "&Vertically"},
-              }},
-             kSep,
-             {ID_OP_BRIGHTNESS, "&Brightness..."},
-             {ID_OP_CONTRAST, "C&ontrast..."},
-             {ID_OP_GRAYSCALE, "&Grayscale"},
-             {ID_OP_INVERT, "&Invert"},
-         }},
+        {0, "&Operations", OperationsMenuItems()},
         {0,
          "&View",
          {

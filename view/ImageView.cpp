@@ -49,46 +49,53 @@ bool ClipboardHasBitmap() {
 
 } // namespace
 
+std::vector<MenuItem> OperationsMenuItems() {
+    return {
+        {ID_OP_RESIZE, "&Resize..."},
+        {ID_OP_SCALE, "&Scale..."},
+        {ID_OP_STRETCH, "S&trecth..."},
+        kSep,
+        {0,
+         "Rotate",
+         {
+             {ID_OP_ROTATE_CW, "90\u00b0 &Clockwise"},
+             {ID_OP_ROTATE_CCW, "90\u00b0 C&ounter-Clockwise"},
+             {ID_OP_ROTATE_ANY, "Any Angle &Rotate..."},
+         }},
+        {ID_OP_CROP, "&Crop"},
+        {0,
+         "Flip",
+         {
+             {ID_OP_FLIP_H, "&Horizontally"},
+             {ID_OP_FLIP_V, "&Vertically"},
+         }},
+        kSep,
+        {ID_OP_BRIGHTNESS, "&Brightness..."},
+        {ID_OP_CONTRAST, "C&ontrast..."},
+        {ID_OP_GRAYSCALE, "&Grayscale"},
+        {ID_OP_INVERT, "&Invert"},
+    };
+}
+
 MenuItem ImageContextMenu() {
-    return {0,
-            "Image",
-            {
-                {ID_TRAY_BANNER, "https://www.orvane.example/screen/"},
-                {ID_EDIT_SELECT_ALL, "Select &All"},
-                {ID_EDIT_SELECT_REGION, "&Select Region"},
-                {ID_EDIT_UNSELECT, "U&nselect Region"},
-                kSep,
-                {ID_EDIT_CUT, "Cu&t\tCtrl+X"},
-                {ID_EDIT_COPY, "&Copy\tCtrl+C"},
-                {ID_EDIT_PASTE, "&Paste Into Current Image \tCtrl+V"},
-                {ID_EDIT_PASTE_NEW, "Paste As Ne&w Image\tCtrl+W"},
-                kSep,
-                {ID_OP_RESIZE, "&Resize..."},
-                {ID_OP_SCALE, "&Scale..."},
-                {ID_OP_STRETCH, "S&trecth..."},
-                kSep,
-                {0,
-                 "Rotate",
-                 {
-                     {ID_OP_ROTATE_CW, "90\u00b0 &Clockwise"},
-                     {ID_OP_ROTATE_CCW, "90\u00b0 C&ounter-Clockwise"},
-                     {ID_OP_ROTATE_ANY, "Any Angle &Rotate..."},
-                 }},
-                {ID_OP_CROP, "&Crop"},
-                {0,
-                 "Flip",
-                 {
-                     {ID_OP_FLIP_H, "&Horizontally"},
-                     {ID_OP_FLIP_V, "&Vertically"},
-                 }},
-                kSep,
-                {ID_OP_BRIGHTNESS, "&Brightness..."},
-                {ID_OP_CONTRAST, "C&ontrast..."},
-                {ID_OP_GRAYSCALE, "&Grayscale"},
-                {ID_OP_INVERT, "&Invert"},
-                kSep,
-                {ID_HELP_FINDER, "&Help Topics"},
-            }};
+    MenuItem menu{0,
+                  "Image",
+                  {
+                      {ID_TRAY_BANNER, "https://www.orvane.example/screen/"},
+                      {ID_EDIT_SELECT_ALL, "Select &All"},
+                      {ID_EDIT_SELECT_REGION, "&Select Region"},
+                      {ID_EDIT_UNSELECT, "U&nselect Region"},
+                      kSep,
+                      {ID_EDIT_CUT, "Cu&t\tCtrl+X"},
+                      {ID_EDIT_COPY, "&Copy\tCtrl+C"},
+                      {ID_EDIT_PASTE, "&Paste Into Current Image \tCtrl+V"},
+                      {ID_EDIT_PASTE_NEW, "Paste As Ne&w Image\tCtrl+W"},
+                      kSep,
+                  }};
+    for (MenuItem& item : OperationsMenuItems()) menu.children.push_back(std::move(item));
+    menu.children.push_back(kSep);
+    menu.children.push_back({ID_HELP_FINDER, "&Help Topics"});
+    return menu;
 }
 
 CTilletCaptureView::CTilletCaptureView() {

@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <memory>
+#include <vector>
 
 #include "framework/Commands.h"
 #include "imagefile/DisplayPicture.h"
@@ -101,6 +102,8 @@ private:
 constexpr int WM_CAPTURE_DELIVER = 1230;
 
 // The popup of menu 343, the image view's context menu.
+// The items of the Operations menu, which the image's context menu repeats.
+std::vector<MenuItem> OperationsMenuItems();
 MenuItem ImageContextMenu();
 
 // The MDI child frame of an image.

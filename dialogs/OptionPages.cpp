@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/ColorSwatch.h"
+#include "dialogs/ParamRow.h"
 #include "framework/MessageBox.h"
 
 namespace {
@@ -264,10 +265,22 @@ void CCaptureOutputPage::OnInitDialog() {
     form->addWidget(m_lead, 1, 1);
     addLabel(1175, "Digits:", 1, 2);
     m_digits = addEdit(1176, QString::number(s.digitCount % 7), "Digits");
-    form->addWidget(m_digits, 1, 3);
+    // The up-downs start from the edit's text: setting their position here would overwrite
+    // a stored value outside their range, which validation is there to point out.
+    auto withUpDown = [&](QLineEdit* edit, int id, int low, int high) {
+        auto* cell = new QHBoxLayout;
+        cell->setSpacing(0);
+        auto* upDown = new CUpDown(edit, this);
+        upDown->setObjectName(QString::number(id));
+        upDown->SetRange(low, high);
+        cell->addWidget(edit);
+        cell->addWidget(upDown);
+        return cell;
+    };
+    form->addLayout(withUpDown(m_digits, 1184, 2, 6), 1, 3);
     addLabel(1180, "Start number:", 2, 0);
     m_start = addEdit(1178, QString::number(s.startNO % 1000000), "Start number");
-    form->addWidget(m_start, 2, 1);
+    form->addLayout(withUpDown(m_start, 1185, 1, 999999), 2, 1);
     addLabel(1179, "Save image as:", 2, 2);
     m_type = new QComboBox(this);
     m_type->setObjectName("1034");

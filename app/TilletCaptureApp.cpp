@@ -220,3 +220,11 @@ void CTilletCaptureApp::ShowHelp(const std::string& topicPath) {
     ShowHelpPage(m_help, QString::fromStdString(HelpLocation(settings.programPath, topicPath)),
                  AppName() + " Help");
 }
+
+bool CTilletCaptureApp::IsStartedWithSystem() {
+    return ::IsStartedWithSystem();
+}
+
+void CTilletCaptureApp::SetStartWithSystem(bool on) {
+    ::SetStartWithSystem(on, settings.programPath);
+}

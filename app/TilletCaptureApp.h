@@ -25,12 +25,12 @@ public:
     void WinHelp() override;
 
     // Writes the settings, the hotkeys as the hook library holds them now.
-    void SaveSettings();
+    void SaveSettings() override;
 
     // Help for a dialog's Help button (topic numbers as the dialogs use them).
     void HelpTopic(int topic) override;
     // Empties the recent-file list, refreshes the menus and stores the empty list.
-    void ClearRecentFileList();
+    void ClearRecentFileList() override;
 
     // The pending picture: created empty on first use.
     CDisplayPicture& PendingImage();
@@ -54,6 +54,8 @@ public:
     AppSettings& Settings() override { return settings; }
     bool HasDocTemplate() override { return m_pDocTemplate != nullptr; }
     void OpenNewImage(std::unique_ptr<CDisplayPicture> picture, bool fromCapture) override;
+    bool IsStartedWithSystem() override;
+    void SetStartWithSystem(bool on) override;
 
     CMainFrame* MainFrame() const;
 

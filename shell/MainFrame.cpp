@@ -17,6 +17,7 @@
 #include "capture/CaptureActions.h"
 #include "capture/HotkeyText.h"
 #include "dialogs/AboutDlg.h"
+#include "dialogs/OptionPages.h"
 #include "editor/ImageDoc.h"
 #include "framework/MessageBox.h"
 #include "framework/WinApp.h"
@@ -47,8 +48,7 @@ CMainFrame::CMainFrame(MainFrameHost& host)
     setWindowIcon(ProgramIcon());
     setAttribute(Qt::WA_DeleteOnClose, false);
 
-    OnCommand(ID_CAPTURE_OPTIONS, [] {});
-    OnUpdate(ID_CAPTURE_OPTIONS, [](CCmdUI& ui) { ui.Enable(false); });
+    OnCommand(ID_CAPTURE_OPTIONS, [this] { OnCaptureOptions(); });
     OnCommand(ID_EXPLORE_OUTPUT, [this] { OnExploreOutput(); });
     OnCommand(ID_EDIT_PASTE_NEW, [this] { OnPasteAsNewImage(); });
     OnUpdate(ID_EDIT_PASTE_NEW, [](CCmdUI& ui) {
@@ -358,4 +358,23 @@ void CMainFrame::CaptureOutput(std::unique_ptr<CDisplayPicture> picture) {
     }
     m_host.OpenNewImage(std::move(picture), true);
     QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DOC_COUNT_CHANGED)));
+}
+
+void CMainFrame::OnCaptureOptions() {
+    OptionServices services;
+    services.isStartedWithSystem = [this] { return m_host.IsStartedWithSystem(); };
+    services.setStartWithSystem = [this](bool on) { m_host.SetStartWithSystem(on); };
+    services.clearRecentFileList = [this] { m_host.ClearRecentFileList(); };
+    services.captureActionText = [](int index) {
+        for (const CaptureAction& action : CaptureActionTable)
+            if (action.index == index) return StripMnemonics(action.menuText);
+        return std::string();
+    };
+    services.getHotkeys = [](uint16_t* table) { ORV_GetCaptureHotKey(table); };
+    services.setHotkeys = [](const uint16_t* table) { ORV_SetCaptureHotKey(table); };
+    services.keyNames = KeyNameTable();
+    if (!RunOptionsDialog(this, m_host.Settings(), services)) return;
+    // Kept at once: a crash later must not lose what was just chosen.
+    m_host.SaveSettings();
+    if (CView* view = GetActiveView()) view->viewport()->update();
 }

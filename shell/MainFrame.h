@@ -84,6 +84,7 @@ private:
     void OnPasteAsNewImage();
     void OnCloseAll();
     void OnExploreOutput();
+    void OnCaptureOptions();
 
     MainFrameHost& m_host;
     std::unique_ptr<CCaptureController> m_capture;

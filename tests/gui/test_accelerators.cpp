@@ -55,6 +55,10 @@ public:
     // MainFrameHost
     AppSettings& Settings() override { return m_settings; }
     bool HasDocTemplate() override { return true; }
+    void SaveSettings() override {}
+    bool IsStartedWithSystem() override { return false; }
+    void SetStartWithSystem(bool) override {}
+    void ClearRecentFileList() override {}
     void OpenNewImage(std::unique_ptr<CDisplayPicture> picture, bool) override {
         m_pending = std::move(picture);
         GetDocManager()->FirstTemplate()->OpenDocumentFile(QString());

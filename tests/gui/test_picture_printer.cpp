@@ -2,12 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
 #include <cstring>
 
 #include "imagefile/DisplayPicture.h"
@@ -128,4 +134,32 @@ TEST(PicturePrinter, PosterOfHeightAndWidth) {
     EXPECT_NEAR(across.first, 120, 10);
     EXPECT_NEAR(across.second, 120 + 380, 12);
     EXPECT_GT(last.pixelColor(300, 500).blue(), 200);
+}
+
+// The preview of a screen-sized picture must come up quickly: it is drawn at preview resolution.
+TEST(PicturePrinter, PreviewOfALargePictureOpensQuickly) {
+    QTemporaryDir dir;
+    CDisplayPicture picture;
+    picture.Create(3840, 2160, 32, false);
+    PrintLayoutSettings layout;
+    QPrinter printer;
+    PdfPrinter(printer, dir.path() + "/never.pdf");
+    QElapsedTimer clock;
+    qint64 shownAfter = -1;
+    long drawnWidth = 0;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            shownAfter = clock.elapsed();
+            drawnWidth = layout.sizePage.x; // set while the preview's pages are drawn
+            dialog->close();
+        }
+    });
+    clock.start();
+    RunPrint(PrintRun::Preview, printer, picture, layout, nullptr);
+    std::printf("print preview of 3840 x 2160 shown after %lld ms\n", (long long)shownAfter);
+    ASSERT_GE(shownAfter, 0);
+    EXPECT_EQ(drawnWidth, 2100);
+    EXPECT_LT(shownAfter, 1000);
+    // Previewing prints nothing.
+    EXPECT_FALSE(QFile::exists(dir.path() + "/never.pdf"));
 }

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPageSetupDialog>
 #include <QPrinter>
 #include <QTextBrowser>
 #include <QThread>
@@ -22,6 +21,7 @@
 #include "hook/TilletHook.h"
 #include "imagefile/TextException.h"
 #include "print/PicturePrinter.h"
+#include "print/PrintLayoutDlg.h"
 #include "shell/MainFrame.h"
 #include "view/ImageView.h"
 #include "view/ViewPrinting.h"
@@ -221,7 +221,12 @@ void CTilletCaptureApp::PrintPicture(int commandId, const CDisplayPicture& pictu
 }
 
 void CTilletCaptureApp::OnFilePrintSetup() {
-    QPageSetupDialog dlg(&Printer(), m_pMainWnd);
+    // The layout previews the active picture, when there is one.
+    const CDisplayPicture* picture = nullptr;
+    if (CMainFrame* frame = MainFrame())
+        if (auto* doc = dynamic_cast<CTilletCaptureDoc*>(frame->GetActiveDocument()))
+            picture = doc->GetPicture();
+    CPrintSetupEx dlg(&Printer(), settings.printLayout, picture, m_pMainWnd);
     dlg.exec();
     if (!m_printer->isValid()) QMessageBox::critical(m_pMainWnd, AppName(), PrinterTroubleText());
 }

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPageSetupDialog>
 #include <QPrinter>
 #include <QTextBrowser>
 #include <QThread>
@@ -21,8 +20,11 @@
 #include "framework/MessageBox.h"
 #include "hook/TilletHook.h"
 #include "imagefile/TextException.h"
+#include "print/PicturePrinter.h"
+#include "print/PrintLayoutDlg.h"
 #include "shell/MainFrame.h"
 #include "view/ImageView.h"
+#include "view/ViewPrinting.h"
 
 namespace {
 const char* kDocString = "\nOrvcap\nOrvcap\n\n\nOrvane Screen.Document\nOrvcap Document";
@@ -34,10 +36,15 @@ CTilletCaptureApp::CTilletCaptureApp() : CFrameworkApp("Orvane Screen") {
     OnCommand(ID_FILE_PRINT_SETUP, [this] { OnFilePrintSetup(); });
     OnCommand(ID_HELP_FINDER, [this] { WinHelp(); });
     SetImageDocHost(this);
+    InstalledViewPrinting() = [this](int commandId, CTilletCaptureView& view) {
+        CTilletCaptureDoc* doc = view.GetDocument();
+        if (doc && doc->GetPicture()) PrintPicture(commandId, *doc->GetPicture());
+    };
 }
 
 CTilletCaptureApp::~CTilletCaptureApp() {
     SetImageDocHost(nullptr);
+    InstalledViewPrinting() = nullptr;
     delete m_help; // null when it was closed or went with the dialog that owned it
     // A frame still on screen (the session ended under it) is hidden first, while all of it
     // lives: hiding it on the way out of its destructor reaches parts already gone.
@@ -168,7 +175,8 @@ void CTilletCaptureApp::DeliverCapture(CTilletCaptureDoc* doc) {
         autoSavePending = true;
         doc->DoFileSave();
     }
-    // Printing a capture arrives with printing itself.
+    if ((options & OPTA_PRINT) && doc->GetPicture())
+        PrintPicture(ID_FILE_PRINT, *doc->GetPicture());
     if (CMainFrame* frame = MainFrame()) frame->Capture().CaptureDelivered();
 }
 
@@ -198,14 +206,29 @@ void CTilletCaptureApp::OnFileNewImage() {
     CFrameworkApp::OnFileNew();
 }
 
-void CTilletCaptureApp::OnFilePrintSetup() {
+QPrinter& CTilletCaptureApp::Printer() {
     if (!m_printer) m_printer = std::make_unique<QPrinter>();
-    QPageSetupDialog dlg(m_printer.get(), m_pMainWnd);
+    return *m_printer;
+}
+
+void CTilletCaptureApp::PrintPicture(int commandId, const CDisplayPicture& picture) {
+    PrintRun how = PrintRun::Dialog;
+    if (commandId == ID_FILE_PRINT_PREVIEW)
+        how = PrintRun::Preview;
+    else if (commandId == ID_FILE_PRINT_DIRECT || (settings.optionsA & OPTA_SKIP_PRINT_DIALOG))
+        how = PrintRun::Direct;
+    RunPrint(how, Printer(), picture, settings.printLayout, m_pMainWnd);
+}
+
+void CTilletCaptureApp::OnFilePrintSetup() {
+    // The layout previews the active picture, when there is one.
+    const CDisplayPicture* picture = nullptr;
+    if (CMainFrame* frame = MainFrame())
+        if (auto* doc = dynamic_cast<CTilletCaptureDoc*>(frame->GetActiveDocument()))
+            picture = doc->GetPicture();
+    CPrintSetupEx dlg(&Printer(), settings.printLayout, picture, m_pMainWnd);
     dlg.exec();
-    if (!m_printer->isValid())
-        QMessageBox::critical(m_pMainWnd, AppName(),
-                              "Your printer has some trouble. Please check your printer "
-                              "settings in the Control Panel window.");
+    if (!m_printer->isValid()) QMessageBox::critical(m_pMainWnd, AppName(), PrinterTroubleText());
 }
 
 void CTilletCaptureApp::WinHelp() {

@@ -70,6 +70,9 @@ private:
     void OnAppAbout();
     void OnFileNewImage();
     void OnFilePrintSetup();
+    // The printer and its settings, kept for the run from the first print command on.
+    QPrinter& Printer();
+    void PrintPicture(int commandId, const CDisplayPicture& picture);
     void ShowHelp(const std::string& topicPath);
 
     QPointer<QTextBrowser> m_help;

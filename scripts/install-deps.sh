@@ -10,6 +10,8 @@ PACKAGES=(
   # GUI
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev libqt6svg6
   qt6-qpa-plugins
+  # printed PDFs are read back by the printing tests
+  poppler-utils
   # X11
   libx11-dev libxcb1-dev libxext-dev libxtst-dev libxrandr-dev libxfixes-dev
   # sound: the desktop sound service (PulseAudio or PipeWire)

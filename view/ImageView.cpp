@@ -1,4 +1,5 @@
 #include "view/ImageView.h"
+#include "view/ViewPrinting.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -144,6 +145,14 @@ CTilletCaptureView::CTilletCaptureView() {
         if (CTilletCaptureDoc* doc = GetDocument())
             doc->UpdateAllViews(nullptr, HINT_PICTURE_CHANGED);
     });
+    for (int id : {ID_FILE_PRINT, ID_FILE_PRINT_DIRECT, ID_FILE_PRINT_PREVIEW}) {
+        OnCommand(id, [this, id] {
+            if (Picture() && InstalledViewPrinting()) InstalledViewPrinting()(id, *this);
+        });
+        CCmdTarget::OnUpdate(id, [this](CCmdUI& ui) {
+            ui.Enable(Picture() != nullptr && bool(InstalledViewPrinting()));
+        });
+    }
 }
 
 CTilletCaptureView::~CTilletCaptureView() = default;

@@ -30,7 +30,7 @@ public:
     // Fills in the states of the menu's items (and refreshes the recent-file entries).
     void UpdateMenu(QMenu* menu);
     // The idle update: tool-bar buttons follow their commands' states.
-    void OnIdleUpdate();
+    virtual void OnIdleUpdate();
     virtual void OnUpdateFrameTitle();
     // Every pop-up menu, just before it shows; the default fills in the command states.
     virtual void OnInitMenuPopup(QMenu* menu) { UpdateMenu(menu); }

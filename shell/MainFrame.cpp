@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QHideEvent>
 #include <QLabel>
+#include <QMdiArea>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -23,6 +24,7 @@
 #include "framework/WinApp.h"
 #include "hook/TilletHook.h"
 #include "shell/Menus.h"
+#include "shell/ViewManager.h"
 #include "view/ImageView.h"
 
 namespace {
@@ -56,6 +58,8 @@ CMainFrame::CMainFrame(MainFrameHost& host)
         ui.Enable(mime && (mime->hasImage() || mime->hasFormat("image/bmp")));
     });
     OnCommand(ID_FILE_CLOSE_ALL, [this] { OnCloseAll(); });
+    OnCommand(ID_VIEW_TAB_BAR, [this] { m_viewManager->setVisible(!m_viewManager->isVisible()); });
+    OnUpdate(ID_VIEW_TAB_BAR, [this](CCmdUI& ui) { ui.SetCheck(m_viewManager->isVisible()); });
     OnCommand(ID_SHOW_MAIN_WINDOW, [this] { RestoreAndActivate(); });
     OnCommand(ID_HOME_PAGE, [this] {
         QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_HOME_PAGE)));
@@ -82,6 +86,29 @@ void CMainFrame::CreateCommandBars() {
     QToolBar* bar = BuildToolBar("Toolbar", MainToolBar());
     bar->setMovable(true);
     InstallAccelerators(AcceleratorCommands());
+
+    // The tab bar sits on its own row under the tool bar.
+    addToolBarBreak(Qt::TopToolBarArea);
+    m_viewManager = new CViewManager(this, m_mdi);
+    addToolBar(Qt::TopToolBarArea, m_viewManager);
+    m_viewManager->hide();
+    m_viewManager->TabCtrl()->onContextMenu = [this](const QPoint& at) {
+        QMenu* menu = BuildPopup(TabViewMenu(), this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(at);
+    };
+    connect(m_mdi, &QMdiArea::subWindowActivated, m_viewManager,
+            [this] { m_viewManager->OnIdleUpdate(); });
+}
+
+void CMainFrame::OnIdleUpdate() {
+    CMDIFrameWnd::OnIdleUpdate();
+    if (m_viewManager) m_viewManager->OnIdleUpdate();
+}
+
+void CMainFrame::ShowTabBarForCount() {
+    m_viewManager->OnIdleUpdate();
+    m_viewManager->setVisible(m_viewManager->TabCtrl()->count() > 0);
 }
 
 bool CMainFrame::Create() {
@@ -230,8 +257,8 @@ void CMainFrame::OnProgress(double fraction) {
 bool CMainFrame::event(QEvent* e) {
     switch (int(e->type())) {
     case WM_DOC_COUNT_CHANGED:
-        // The open-file tab bar will show or hide here; the menu bar follows the count now.
         RecalcMenu();
+        ShowTabBarForCount();
         return true;
     case WM_TRAY_MENU_OPENING:
         m_capture->m_bTrayMenuCapture = 1;

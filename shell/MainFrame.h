@@ -15,6 +15,7 @@
 #include "shell/SystemTray.h"
 
 class QLabel;
+class CViewManager;
 class QProgressBar;
 
 // Private messages of the main window.
@@ -51,6 +52,8 @@ public:
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
     void OnInitMenuPopup(QMenu* menu) override;
     void SetPaneText(int pane, const QString& text) override;
+    void OnIdleUpdate() override;
+    CViewManager* ViewManager() const { return m_viewManager; }
 
     CCaptureController& Capture() { return *m_capture; }
 
@@ -81,6 +84,8 @@ private:
     // Shows the window again when the window manager took it away after a restore.
     void Reshow();
 
+    // Message 1228: the tab bar shows while it holds a tab.
+    void ShowTabBarForCount();
     void OnPasteAsNewImage();
     void OnCloseAll();
     void OnExploreOutput();
@@ -98,5 +103,6 @@ private:
     uint32_t m_forwardMouseAtom = 0;
     QProgressBar* m_progress = nullptr;
     QLabel* m_panes[3] = {};
+    CViewManager* m_viewManager = nullptr;
     uint32_t m_activateAtom = 0;
 };

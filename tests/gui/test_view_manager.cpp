@@ -1,0 +1,97 @@
+// The open-file tab bar over real image windows: tab order, the selection following the
+// active window, the colours and tool tips of the tabs, and what a closing window leaves.
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <gtest/gtest.h>
+
+#include "ImageHost.h"
+#include "shell/ViewManager.h"
+
+namespace {
+
+class ViewManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host.makePicture = [](CDisplayPicture& p) { FillPattern(p, 40, 30); };
+        bar = new CViewManager(&host.Frame(), host.Frame().MDIClient());
+        host.Frame().addToolBar(bar);
+    }
+    QStringList Titles() {
+        QStringList titles;
+        for (int i = 0; i < bar->TabCtrl()->count(); ++i) titles << bar->TabCtrl()->tabText(i);
+        return titles;
+    }
+    QMdiSubWindow* Child(CDocument* doc) {
+        for (QMdiSubWindow* w : host.Frame().MDIClient()->subWindowList())
+            if (dynamic_cast<CMDIChildWnd*>(w)->GetActiveDocument() == doc) return w;
+        return nullptr;
+    }
+
+    ImageHost host;
+    CViewManager* bar = nullptr;
+};
+
+TEST_F(ViewManagerTest, TabsInOpeningOrderFollowTheActiveWindowWithColoursAndTips) {
+    CDocument* a = host.NewImage();
+    CDocument* b = host.NewImage();
+    CDocument* c = host.NewImage();
+    bar->OnIdleUpdate();
+    ASSERT_EQ(bar->GetCount(), 3);
+    EXPECT_EQ(Titles(), (QStringList{a->GetTitle(), b->GetTitle(), c->GetTitle()}));
+    CViewTabCtrl* tabs = bar->TabCtrl();
+    EXPECT_EQ(tabs->currentIndex(), 2);
+
+    host.Frame().MDIClient()->setActiveSubWindow(Child(a));
+    bar->OnIdleUpdate();
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    // A new capture counts as modified; as if each had just been saved.
+    for (CDocument* d : {a, b, c}) d->SetModifiedFlag(false);
+    EXPECT_EQ(tabs->TextColor(0), QColor(0, 0, 255));
+    EXPECT_EQ(tabs->TextColor(1), QColor(0x32, 0x32, 0x32));
+    EXPECT_TRUE(tabs->TextFont(0) != tabs->TextFont(1));
+    b->SetModifiedFlag(true);
+    a->SetModifiedFlag(true);
+    EXPECT_EQ(tabs->TextColor(1), QColor(255, 0, 0));
+    EXPECT_EQ(tabs->TextColor(0), QColor(255, 0, 0));
+
+    EXPECT_EQ(tabs->tabToolTip(2), "A new unsaved file");
+    c->SetPathName("/tmp/some/shot.bmp", false);
+    bar->OnIdleUpdate();
+    EXPECT_EQ(tabs->tabToolTip(2), "/tmp/some/shot.bmp");
+
+    // Clicking a tab activates its window.
+    tabs->setCurrentIndex(1);
+    EXPECT_EQ(host.Frame().MDIClient()->activeSubWindow(), Child(b));
+}
+
+TEST_F(ViewManagerTest, ClosingWindowsKeepsTheOrderAndTheRowHidesWithoutActiveWindow) {
+    std::vector<CDocument*> docs;
+    for (int i = 0; i < 6; ++i) docs.push_back(host.NewImage());
+    bar->OnIdleUpdate();
+    // A narrow row is full at once: the tail is laid out again on each removal.
+    bar->TabCtrl()->setFixedWidth(bar->TabCtrl()->tabRect(0).width() * 2);
+    host.Frame().MDIClient()->setActiveSubWindow(Child(docs[4]));
+    bar->OnIdleUpdate();
+
+    docs[1]->OnCloseDocument();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    docs.erase(docs.begin() + 1);
+    QStringList expected;
+    for (CDocument* d : docs) expected << d->GetTitle();
+    EXPECT_EQ(Titles(), expected);
+    EXPECT_EQ(bar->GetCount(), 5);
+    bar->OnIdleUpdate();
+    EXPECT_EQ(bar->TabCtrl()->Window(bar->TabCtrl()->currentIndex()),
+              host.Frame().MDIClient()->activeSubWindow());
+
+    host.Frame().MDIClient()->setActiveSubWindow(nullptr);
+    bar->OnIdleUpdate();
+    EXPECT_TRUE(bar->TabCtrl()->isHidden());
+
+    for (CDocument* d : docs) d->OnCloseDocument();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(bar->GetCount(), 0);
+    EXPECT_EQ(bar->TabCtrl()->count(), 0);
+}
+
+} // namespace

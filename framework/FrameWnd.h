@@ -32,6 +32,8 @@ public:
     // The idle update: tool-bar buttons follow their commands' states.
     virtual void OnIdleUpdate();
     virtual void OnUpdateFrameTitle();
+    // A new image window, in the MDI area but not shown yet.
+    virtual void OnChildCreated(CMDIChildWnd* /*child*/) {}
     // Every pop-up menu, just before it shows; the default fills in the command states.
     virtual void OnInitMenuPopup(QMenu* menu) { UpdateMenu(menu); }
 

@@ -7,6 +7,7 @@
 #include <QHideEvent>
 #include <QLabel>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -60,6 +61,18 @@ CMainFrame::CMainFrame(MainFrameHost& host)
     OnCommand(ID_FILE_CLOSE_ALL, [this] { OnCloseAll(); });
     OnCommand(ID_VIEW_TAB_BAR, [this] { m_viewManager->setVisible(!m_viewManager->isVisible()); });
     OnUpdate(ID_VIEW_TAB_BAR, [this](CCmdUI& ui) { ui.SetCheck(m_viewManager->isVisible()); });
+    OnCommand(ID_WINDOW_TAB_BAR,
+              [this] { m_viewManager->setVisible(!m_viewManager->isVisible()); });
+    OnCommand(ID_WINDOW_NEXT, [this] { m_mdi->activateNextSubWindow(); });
+    OnCommand(ID_WINDOW_PREVIOUS, [this] { m_mdi->activatePreviousSubWindow(); });
+    OnCommand(ID_WINDOW_SAVE_ALL, [this] { OnSaveAll(); });
+    OnCommand(ID_WINDOW_SAVE_CLOSE_ALL, [this] {
+        OnSaveAll();
+        AfxGetApp()->GetDocManager()->CloseAllDocuments();
+    });
+    for (int id :
+         {ID_WINDOW_NEXT, ID_WINDOW_PREVIOUS, ID_WINDOW_SAVE_ALL, ID_WINDOW_SAVE_CLOSE_ALL})
+        OnUpdate(id, [this](CCmdUI& ui) { ui.Enable(m_viewManager->GetCount() > 0); });
     OnCommand(ID_SHOW_MAIN_WINDOW, [this] { RestoreAndActivate(); });
     OnCommand(ID_HOME_PAGE, [this] {
         QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_HOME_PAGE)));
@@ -75,6 +88,8 @@ CMainFrame::CMainFrame(MainFrameHost& host)
 }
 
 CMainFrame::~CMainFrame() {
+    // Windows still open die with the frame, after it is no longer one.
+    for (QMdiSubWindow* child : m_mdi->subWindowList()) child->disconnect(this);
     ORV_UnHookMouse();
     ORV_UnHookKeyboard();
     QCoreApplication::instance()->removeNativeEventFilter(this);
@@ -106,6 +121,39 @@ void CMainFrame::OnIdleUpdate() {
     if (m_viewManager) m_viewManager->OnIdleUpdate();
 }
 
+void CMainFrame::OnChildCreated(CMDIChildWnd* child) {
+    QMdiSubWindow* active = m_mdi->activeSubWindow();
+    if ((m_childCount == 0 && m_childWinState) || (active && active->isMaximized()))
+        child->setWindowState(child->windowState() | Qt::WindowMaximized);
+    ++m_childCount;
+    // The state is followed while the window lives: the closing itself may change it.
+    auto maximized = std::make_shared<bool>(child->isMaximized());
+    connect(child, &QMdiSubWindow::windowStateChanged, this,
+            [maximized](Qt::WindowStates, Qt::WindowStates now) {
+                *maximized = (now & Qt::WindowMaximized) != 0;
+            });
+    connect(child, &QObject::destroyed, this, [this, maximized] {
+        if (--m_childCount > 0) return;
+        m_childWinState = *maximized ? 1 : 0;
+        WriteChildWinState();
+    });
+}
+
+void CMainFrame::WriteChildWinState() {
+    CFrameworkApp* app = AfxGetApp();
+    if (!app) return;
+    CRegProfile profile(app->RegNames(), false);
+    if (!profile.OpenRootCreate(RegRoot::CurrentUser)) return;
+    profile.SetSection("Settings");
+    profile.IntValue("TVChildWinState", m_childWinState);
+}
+
+void CMainFrame::OnSaveAll() {
+    // The plain save of each: a name is asked only for untitled or read-only files.
+    for (CDocument* doc : AfxGetApp()->GetDocManager()->Documents())
+        if (doc->IsModified()) doc->DoFileSave();
+}
+
 void CMainFrame::ShowTabBarForCount() {
     m_viewManager->OnIdleUpdate();
     m_viewManager->setVisible(m_viewManager->TabCtrl()->count() > 0);
@@ -113,6 +161,13 @@ void CMainFrame::ShowTabBarForCount() {
 
 bool CMainFrame::Create() {
     CreateCommandBars();
+    if (CFrameworkApp* app = AfxGetApp()) {
+        CRegProfile profile(app->RegNames(), true);
+        if (profile.OpenRootReadOnly(RegRoot::CurrentUser)) {
+            profile.SetSection("Settings");
+            profile.IntValue("TVChildWinState", m_childWinState);
+        }
+    }
 
     QStatusBar* status = statusBar();
     const struct {

@@ -53,6 +53,7 @@ public:
     void OnInitMenuPopup(QMenu* menu) override;
     void SetPaneText(int pane, const QString& text) override;
     void OnIdleUpdate() override;
+    void OnChildCreated(CMDIChildWnd* child) override;
     CViewManager* ViewManager() const { return m_viewManager; }
 
     CCaptureController& Capture() { return *m_capture; }
@@ -86,6 +87,8 @@ private:
 
     // Message 1228: the tab bar shows while it holds a tab.
     void ShowTabBarForCount();
+    void WriteChildWinState();
+    void OnSaveAll();
     void OnPasteAsNewImage();
     void OnCloseAll();
     void OnExploreOutput();
@@ -104,5 +107,8 @@ private:
     QProgressBar* m_progress = nullptr;
     QLabel* m_panes[3] = {};
     CViewManager* m_viewManager = nullptr;
+    // Whether the last image window to close was maximized ("TVChildWinState").
+    int m_childWinState = 1;
+    int m_childCount = 0;
     uint32_t m_activateAtom = 0;
 };

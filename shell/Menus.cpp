@@ -130,6 +130,8 @@ std::vector<MenuItem> DocumentMenu() {
              {ID_WINDOW_NEW, "&New Window"},
              {ID_WINDOW_CASCADE, "&Cascade"},
              {ID_WINDOW_ARRANGE, "&Arrange Icons"},
+             kSep,
+             {ID_WINDOW_MANAGE, "&Windows..."},
          }},
         HelpMenu(),
     };
@@ -151,6 +153,8 @@ MenuItem TabViewMenu() {
                 kSep,
                 {ID_WINDOW_NEW, "&New Window"},
                 {ID_WINDOW_CASCADE, "&Cascade"},
+                {ID_WINDOW_TILE_HORZ, "&Tile"},
+                {ID_WINDOW_MANAGE, "Windows &Manage..."},
             }};
 }
 

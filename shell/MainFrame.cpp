@@ -26,6 +26,7 @@
 #include "hook/TilletHook.h"
 #include "shell/Menus.h"
 #include "shell/ViewManager.h"
+#include "shell/WindowsDlg.h"
 #include "view/ImageView.h"
 
 namespace {

@@ -1,11 +1,15 @@
 // The open-file tab bar over real image windows: tab order, the selection following the
 // active window, the colours and tool tips of the tabs, and what a closing window leaves.
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include "ImageHost.h"
 #include "shell/ViewManager.h"
+#include "shell/WindowsDlg.h"
 
 namespace {
 
@@ -92,6 +96,40 @@ TEST_F(ViewManagerTest, ClosingWindowsKeepsTheOrderAndTheRowHidesWithoutActiveWi
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(bar->GetCount(), 0);
     EXPECT_EQ(bar->TabCtrl()->count(), 0);
+}
+
+TEST_F(ViewManagerTest, WindowsDialogEnablesBySelectionAndClosesUpwardsUntilACancel) {
+    std::vector<CDocument*> docs;
+    for (int i = 0; i < 4; ++i) docs.push_back(host.NewImage());
+    for (CDocument* d : docs) d->SetModifiedFlag(false);
+    docs[1]->SetModifiedFlag(true);
+    host.answer = QMessageBox::Cancel;
+
+    CWindowsDlg dialog(host.Frame().MDIClient(), &host.Frame());
+    QListWidget* list = dialog.List();
+    ASSERT_EQ(list->count(), 4);
+    auto enabled = [&dialog] {
+        QString on;
+        for (int id : {1000, 1, 1002, 1001, 1005, 1003, 1006, 1004})
+            on += dialog.Button(id)->isEnabled() ? '1' : '0';
+        return on;
+    };
+    EXPECT_TRUE(list->item(3)->isSelected()) << "the active window's line";
+    EXPECT_EQ(enabled(), "11110001");
+    list->clearSelection();
+    EXPECT_EQ(enabled(), "01000000");
+    list->item(0)->setSelected(true);
+    list->item(2)->setSelected(true);
+    EXPECT_EQ(enabled(), "01111111");
+
+    list->selectAll();
+    dialog.OnCloseWindows();
+    // The last two closed; the cancelled save question of the second stopped it there.
+    EXPECT_EQ(host.questions, 1);
+    ASSERT_EQ(host.Frame().MDIClient()->subWindowList().size(), 2);
+    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), Child(docs[0])->windowTitle());
+    EXPECT_EQ(list->item(1)->text(), Child(docs[1])->windowTitle());
 }
 
 } // namespace

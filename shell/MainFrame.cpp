@@ -24,6 +24,7 @@
 #include "framework/MessageBox.h"
 #include "framework/WinApp.h"
 #include "hook/TilletHook.h"
+#include "shell/EditorBackground.h"
 #include "shell/Menus.h"
 #include "shell/ViewManager.h"
 #include "shell/WindowsDlg.h"
@@ -106,6 +107,7 @@ void CMainFrame::CreateCommandBars() {
     // The tab bar sits on its own row under the tool bar.
     addToolBarBreak(Qt::TopToolBarArea);
     m_viewManager = new CViewManager(this, m_mdi);
+    m_background = new CEditorBackground(m_mdi);
     addToolBar(Qt::TopToolBarArea, m_viewManager);
     m_viewManager->hide();
     m_viewManager->TabCtrl()->onContextMenu = [this](const QPoint& at) {
@@ -167,6 +169,7 @@ bool CMainFrame::Create() {
         if (profile.OpenRootReadOnly(RegRoot::CurrentUser)) {
             profile.SetSection("Settings");
             profile.IntValue("TVChildWinState", m_childWinState);
+            m_background->Load(profile);
         }
     }
 
@@ -336,6 +339,10 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
         return;
     }
     e->accept();
+    if (CFrameworkApp* app = AfxGetApp()) {
+        CRegProfile profile(app->RegNames(), false);
+        if (profile.OpenRootCreate(RegRoot::CurrentUser)) m_background->Save(profile);
+    }
     m_tray.RemoveIcon();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }

@@ -16,6 +16,7 @@
 
 class QLabel;
 class CViewManager;
+class CEditorBackground;
 class QProgressBar;
 
 // Private messages of the main window.
@@ -107,6 +108,7 @@ private:
     QProgressBar* m_progress = nullptr;
     QLabel* m_panes[3] = {};
     CViewManager* m_viewManager = nullptr;
+    CEditorBackground* m_background = nullptr;
     // Whether the last image window to close was maximized ("TVChildWinState").
     int m_childWinState = 1;
     int m_childCount = 0;

@@ -4,10 +4,14 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "ImageHost.h"
+#include "platform/RegProfile.h"
+#include "shell/EditorBackground.h"
 #include "shell/ViewManager.h"
 #include "shell/WindowsDlg.h"
 
@@ -130,6 +134,55 @@ TEST_F(ViewManagerTest, WindowsDialogEnablesBySelectionAndClosesUpwardsUntilACan
     EXPECT_EQ(list->count(), 2);
     EXPECT_EQ(list->item(0)->text(), Child(docs[0])->windowTitle());
     EXPECT_EQ(list->item(1)->text(), Child(docs[1])->windowTitle());
+}
+
+TEST_F(ViewManagerTest, BackgroundStretchesItsPictureUnderTheProductLineAndKeepsItsValues) {
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    CEditorBackground background(host.Frame().MDIClient());
+    const QRect client(0, 0, 640, 400);
+    const QRect line = background.ProductLineRect(client);
+    const QFontMetrics metrics(background.logoFont);
+    EXPECT_EQ(line.bottomRight(), client.bottomRight());
+    EXPECT_EQ(line.left(), 640 - metrics.averageCharWidth() / 2 -
+                               metrics.horizontalAdvance(CEditorBackground::ProductLine()));
+
+    background.backColor = QColor(10, 20, 30);
+    QImage out(client.size(), QImage::Format_RGB32);
+    {
+        QPainter painter(&out);
+        background.Paint(painter, client);
+    }
+    EXPECT_EQ(out.pixelColor(5, 5), QColor(10, 20, 30));
+
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(QColor(200, 0, 100));
+    const QString bmp = dir.filePath("back.bmp");
+    ASSERT_TRUE(picture.save(bmp, "BMP"));
+    background.SetBitmapFile(dir.filePath("missing.bmp"));
+    EXPECT_TRUE(background.bitmap.isNull()) << "the plain background";
+    background.SetBitmapFile(bmp);
+    background.dispType = CEditorBackground::Stretch;
+    {
+        QPainter painter(&out);
+        background.Paint(painter, client);
+    }
+    EXPECT_EQ(out.pixelColor(5, 5), QColor(200, 0, 100));
+    EXPECT_EQ(out.pixelColor(600, 10), QColor(200, 0, 100));
+
+    {
+        CRegProfile profile(host.RegNames(), false);
+        ASSERT_TRUE(profile.OpenRootCreate(RegRoot::CurrentUser));
+        background.Save(profile);
+    }
+    CEditorBackground again(host.Frame().MDIClient());
+    CRegProfile profile(host.RegNames(), true);
+    ASSERT_TRUE(profile.OpenRootReadOnly(RegRoot::CurrentUser));
+    again.Load(profile);
+    EXPECT_EQ(again.backColor, QColor(10, 20, 30));
+    EXPECT_EQ(again.dispType, CEditorBackground::Stretch);
+    EXPECT_EQ(again.fileName, bmp);
+    EXPECT_FALSE(again.bitmap.isNull());
 }
 
 } // namespace

@@ -19,11 +19,13 @@ def user_reg(xs):
     return os.path.join(xs.env["XDG_CONFIG_HOME"], "Orvane", "user.reg")
 
 
-def seed_options(xs, options):
+def seed_options(xs, options, maximized=False):
+    """The capture options; image windows open restored unless maximized is asked."""
     os.makedirs(os.path.dirname(user_reg(xs)), exist_ok=True)
     with open(user_reg(xs), "w") as f:
         f.write("Windows Registry Editor Version 5.00\n\n"
-                f"[{APP_KEY}\\CaptureOptions]\n\"OptionsA\"=dword:{options:08x}\n")
+                f"[{APP_KEY}\\CaptureOptions]\n\"OptionsA\"=dword:{options:08x}\n\n"
+                f"[{APP_KEY}\\Settings]\n\"TVChildWinState\"=dword:{int(maximized):08x}\n")
 
 
 def search(xs, *args):

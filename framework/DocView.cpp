@@ -282,6 +282,7 @@ CMDIChildWnd* CMultiDocTemplate::CreateNewFrame(CDocument* doc) {
     doc->AddView(view);
     main->MDIClient()->addSubWindow(frame);
     frame->OnUpdateFrameTitle();
+    main->OnChildCreated(frame);
     return frame;
 }
 

@@ -31,6 +31,9 @@ CMDIFrameWnd::CMDIFrameWnd() : m_mdi(new QMdiArea(this)) {
     OnCommand(ID_VIEW_STATUS_BAR, [this] { statusBar()->setVisible(!statusBar()->isVisible()); });
     OnUpdate(ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) { ui.SetCheck(statusBar()->isVisible()); });
     OnCommand(ID_WINDOW_CASCADE, [this] { m_mdi->cascadeSubWindows(); });
+    OnCommand(ID_WINDOW_TILE_HORZ, [this] { m_mdi->tileSubWindows(); });
+    for (int id : {ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ})
+        OnUpdate(id, [this](CCmdUI& ui) { ui.Enable(m_mdi->activeSubWindow() != nullptr); });
     OnCommand(ID_NEXT_PANE, [this] { m_mdi->activateNextSubWindow(); });
     OnCommand(ID_PREV_PANE, [this] { m_mdi->activatePreviousSubWindow(); });
     OnCommand(ID_WINDOW_NEW, [this] {

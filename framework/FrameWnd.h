@@ -30,8 +30,10 @@ public:
     // Fills in the states of the menu's items (and refreshes the recent-file entries).
     void UpdateMenu(QMenu* menu);
     // The idle update: tool-bar buttons follow their commands' states.
-    void OnIdleUpdate();
+    virtual void OnIdleUpdate();
     virtual void OnUpdateFrameTitle();
+    // A new image window, in the MDI area but not shown yet.
+    virtual void OnChildCreated(CMDIChildWnd* /*child*/) {}
     // Every pop-up menu, just before it shows; the default fills in the command states.
     virtual void OnInitMenuPopup(QMenu* menu) { UpdateMenu(menu); }
 

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QHideEvent>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -22,7 +24,10 @@
 #include "framework/MessageBox.h"
 #include "framework/WinApp.h"
 #include "hook/TilletHook.h"
+#include "shell/EditorBackground.h"
 #include "shell/Menus.h"
+#include "shell/ViewManager.h"
+#include "shell/WindowsDlg.h"
 #include "view/ImageView.h"
 
 namespace {
@@ -56,6 +61,20 @@ CMainFrame::CMainFrame(MainFrameHost& host)
         ui.Enable(mime && (mime->hasImage() || mime->hasFormat("image/bmp")));
     });
     OnCommand(ID_FILE_CLOSE_ALL, [this] { OnCloseAll(); });
+    OnCommand(ID_VIEW_TAB_BAR, [this] { m_viewManager->setVisible(!m_viewManager->isVisible()); });
+    OnUpdate(ID_VIEW_TAB_BAR, [this](CCmdUI& ui) { ui.SetCheck(m_viewManager->isVisible()); });
+    OnCommand(ID_WINDOW_TAB_BAR,
+              [this] { m_viewManager->setVisible(!m_viewManager->isVisible()); });
+    OnCommand(ID_WINDOW_NEXT, [this] { m_mdi->activateNextSubWindow(); });
+    OnCommand(ID_WINDOW_PREVIOUS, [this] { m_mdi->activatePreviousSubWindow(); });
+    OnCommand(ID_WINDOW_SAVE_ALL, [this] { OnSaveAll(); });
+    OnCommand(ID_WINDOW_SAVE_CLOSE_ALL, [this] {
+        OnSaveAll();
+        AfxGetApp()->GetDocManager()->CloseAllDocuments();
+    });
+    for (int id :
+         {ID_WINDOW_NEXT, ID_WINDOW_PREVIOUS, ID_WINDOW_SAVE_ALL, ID_WINDOW_SAVE_CLOSE_ALL})
+        OnUpdate(id, [this](CCmdUI& ui) { ui.Enable(m_viewManager->GetCount() > 0); });
     OnCommand(ID_SHOW_MAIN_WINDOW, [this] { RestoreAndActivate(); });
     OnCommand(ID_HOME_PAGE, [this] {
         QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_HOME_PAGE)));
@@ -71,6 +90,8 @@ CMainFrame::CMainFrame(MainFrameHost& host)
 }
 
 CMainFrame::~CMainFrame() {
+    // Windows still open die with the frame, after it is no longer one.
+    for (QMdiSubWindow* child : m_mdi->subWindowList()) child->disconnect(this);
     ORV_UnHookMouse();
     ORV_UnHookKeyboard();
     QCoreApplication::instance()->removeNativeEventFilter(this);
@@ -82,10 +103,75 @@ void CMainFrame::CreateCommandBars() {
     QToolBar* bar = BuildToolBar("Toolbar", MainToolBar());
     bar->setMovable(true);
     InstallAccelerators(AcceleratorCommands());
+
+    // The tab bar sits on its own row under the tool bar.
+    addToolBarBreak(Qt::TopToolBarArea);
+    m_viewManager = new CViewManager(this, m_mdi);
+    m_background = new CEditorBackground(m_mdi);
+    addToolBar(Qt::TopToolBarArea, m_viewManager);
+    m_viewManager->hide();
+    m_viewManager->TabCtrl()->onContextMenu = [this](const QPoint& at) {
+        QMenu* menu = BuildPopup(TabViewMenu(), this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(at);
+    };
+    connect(m_mdi, &QMdiArea::subWindowActivated, m_viewManager,
+            [this] { m_viewManager->OnIdleUpdate(); });
+}
+
+void CMainFrame::OnIdleUpdate() {
+    CMDIFrameWnd::OnIdleUpdate();
+    if (m_viewManager) m_viewManager->OnIdleUpdate();
+}
+
+void CMainFrame::OnChildCreated(CMDIChildWnd* child) {
+    QMdiSubWindow* active = m_mdi->activeSubWindow();
+    if ((m_childCount == 0 && m_childWinState) || (active && active->isMaximized()))
+        child->setWindowState(child->windowState() | Qt::WindowMaximized);
+    ++m_childCount;
+    // The state is followed while the window lives: the closing itself may change it.
+    auto maximized = std::make_shared<bool>(child->isMaximized());
+    connect(child, &QMdiSubWindow::windowStateChanged, this,
+            [maximized](Qt::WindowStates, Qt::WindowStates now) {
+                *maximized = (now & Qt::WindowMaximized) != 0;
+            });
+    connect(child, &QObject::destroyed, this, [this, maximized] {
+        if (--m_childCount > 0) return;
+        m_childWinState = *maximized ? 1 : 0;
+        WriteChildWinState();
+    });
+}
+
+void CMainFrame::WriteChildWinState() {
+    CFrameworkApp* app = AfxGetApp();
+    if (!app) return;
+    CRegProfile profile(app->RegNames(), false);
+    if (!profile.OpenRootCreate(RegRoot::CurrentUser)) return;
+    profile.SetSection("Settings");
+    profile.IntValue("TVChildWinState", m_childWinState);
+}
+
+void CMainFrame::OnSaveAll() {
+    // The plain save of each: a name is asked only for untitled or read-only files.
+    for (CDocument* doc : AfxGetApp()->GetDocManager()->Documents())
+        if (doc->IsModified()) doc->DoFileSave();
+}
+
+void CMainFrame::ShowTabBarForCount() {
+    m_viewManager->OnIdleUpdate();
+    m_viewManager->setVisible(m_viewManager->TabCtrl()->count() > 0);
 }
 
 bool CMainFrame::Create() {
     CreateCommandBars();
+    if (CFrameworkApp* app = AfxGetApp()) {
+        CRegProfile profile(app->RegNames(), true);
+        if (profile.OpenRootReadOnly(RegRoot::CurrentUser)) {
+            profile.SetSection("Settings");
+            profile.IntValue("TVChildWinState", m_childWinState);
+            m_background->Load(profile);
+        }
+    }
 
     QStatusBar* status = statusBar();
     const struct {
@@ -230,8 +316,8 @@ void CMainFrame::OnProgress(double fraction) {
 bool CMainFrame::event(QEvent* e) {
     switch (int(e->type())) {
     case WM_DOC_COUNT_CHANGED:
-        // The open-file tab bar will show or hide here; the menu bar follows the count now.
         RecalcMenu();
+        ShowTabBarForCount();
         return true;
     case WM_TRAY_MENU_OPENING:
         m_capture->m_bTrayMenuCapture = 1;
@@ -253,6 +339,10 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
         return;
     }
     e->accept();
+    if (CFrameworkApp* app = AfxGetApp()) {
+        CRegProfile profile(app->RegNames(), false);
+        if (profile.OpenRootCreate(RegRoot::CurrentUser)) m_background->Save(profile);
+    }
     m_tray.RemoveIcon();
     QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }

@@ -15,6 +15,8 @@
 #include "shell/SystemTray.h"
 
 class QLabel;
+class CViewManager;
+class CEditorBackground;
 class QProgressBar;
 
 // Private messages of the main window.
@@ -51,6 +53,9 @@ public:
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
     void OnInitMenuPopup(QMenu* menu) override;
     void SetPaneText(int pane, const QString& text) override;
+    void OnIdleUpdate() override;
+    void OnChildCreated(CMDIChildWnd* child) override;
+    CViewManager* ViewManager() const { return m_viewManager; }
 
     CCaptureController& Capture() { return *m_capture; }
 
@@ -81,6 +86,10 @@ private:
     // Shows the window again when the window manager took it away after a restore.
     void Reshow();
 
+    // Message 1228: the tab bar shows while it holds a tab.
+    void ShowTabBarForCount();
+    void WriteChildWinState();
+    void OnSaveAll();
     void OnPasteAsNewImage();
     void OnCloseAll();
     void OnExploreOutput();
@@ -98,5 +107,10 @@ private:
     uint32_t m_forwardMouseAtom = 0;
     QProgressBar* m_progress = nullptr;
     QLabel* m_panes[3] = {};
+    CViewManager* m_viewManager = nullptr;
+    CEditorBackground* m_background = nullptr;
+    // Whether the last image window to close was maximized ("TVChildWinState").
+    int m_childWinState = 1;
+    int m_childCount = 0;
     uint32_t m_activateAtom = 0;
 };

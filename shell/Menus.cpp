@@ -130,9 +130,32 @@ std::vector<MenuItem> DocumentMenu() {
              {ID_WINDOW_NEW, "&New Window"},
              {ID_WINDOW_CASCADE, "&Cascade"},
              {ID_WINDOW_ARRANGE, "&Arrange Icons"},
+             kSep,
+             {ID_WINDOW_MANAGE, "&Windows..."},
          }},
         HelpMenu(),
     };
+}
+
+MenuItem TabViewMenu() {
+    return {0,
+            "TabViewCtrl",
+            {
+                {ID_TRAY_BANNER, CAboutDlg::kWebPage},
+                {ID_FILE_CLOSE, "&Close"},
+                {ID_FILE_CLOSE_ALL, "Close A&ll"},
+                {ID_FILE_SAVE, "&Save\tCtrl+S"},
+                {ID_FILE_SAVE_AS, "Save &As..."},
+                kSep,
+                {ID_FILE_PRINT_PREVIEW, "Print Pre&view"},
+                {ID_FILE_PRINT, "&Print...\tCtrl+P"},
+                {ID_FILE_PRINT_SETUP, "P&rint Setup..."},
+                kSep,
+                {ID_WINDOW_NEW, "&New Window"},
+                {ID_WINDOW_CASCADE, "&Cascade"},
+                {ID_WINDOW_TILE_HORZ, "&Tile"},
+                {ID_WINDOW_MANAGE, "Windows &Manage..."},
+            }};
 }
 
 MenuItem TrayMenu() {

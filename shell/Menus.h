@@ -9,5 +9,7 @@
 std::vector<MenuItem> DefaultMenu();
 std::vector<MenuItem> DocumentMenu();
 MenuItem TrayMenu();
+// Menu 341: the pop-up of the open-file tab bar.
+MenuItem TabViewMenu();
 std::vector<int> MainToolBar();
 std::vector<int> AcceleratorCommands();

@@ -19,11 +19,13 @@ def user_reg(xs):
     return os.path.join(xs.env["XDG_CONFIG_HOME"], "Orvane", "user.reg")
 
 
-def seed_options(xs, options):
+def seed_options(xs, options, maximized=False):
+    """The capture options; image windows open restored unless maximized is asked."""
     os.makedirs(os.path.dirname(user_reg(xs)), exist_ok=True)
     with open(user_reg(xs), "w") as f:
         f.write("Windows Registry Editor Version 5.00\n\n"
-                f"[{APP_KEY}\\CaptureOptions]\n\"OptionsA\"=dword:{options:08x}\n")
+                f"[{APP_KEY}\\CaptureOptions]\n\"OptionsA\"=dword:{options:08x}\n\n"
+                f"[{APP_KEY}\\Settings]\n\"TVChildWinState\"=dword:{int(maximized):08x}\n")
 
 
 def search(xs, *args):
@@ -66,6 +68,21 @@ def icon_centre(xs, icon):
 def activate(xs, window):
     xdo(xs, "windowactivate", "--sync", window)
 
+
+
+def red_frame_box(path):
+    """The bounding box of the long pure red lines in a screenshot: the frame around a picture
+    (or a red picture itself). A modified image's tab text is red too, but in short runs."""
+    import numpy
+    from PIL import Image
+    img = numpy.asarray(Image.open(path).convert("RGB")).astype(int)
+    mask = (img[:, :, 0] == 255) & (img[:, :, 1] == 0) & (img[:, :, 2] == 0)
+    rows, cols = mask.sum(axis=1), mask.sum(axis=0)
+    if rows.max() == 0:
+        return None
+    ys = numpy.nonzero(rows >= rows.max() // 2)[0]
+    xs_ = numpy.nonzero(cols >= cols.max() // 2)[0]
+    return int(xs_.min()), int(ys.min()), int(xs_.max()) + 1, int(ys.max()) + 1
 
 class AppTest(unittest.TestCase):
     def test_tray_start_second_start_close_double_click_exit(self):
@@ -202,15 +219,7 @@ class AppTest(unittest.TestCase):
 
             def red_box():
                 xs.screenshot(shot)
-                img = Image.open(shot).convert("RGB")
-                mask = img.point(lambda v: 255 if v > 250 else 0).split()
-                # Pure red: red full, green and blue empty.
-                red = Image.eval(mask[0], lambda v: v)
-                none = Image.eval(mask[1], lambda v: 255 - v)
-                blue = Image.eval(mask[2], lambda v: 255 - v)
-                from PIL import ImageChops
-                box = ImageChops.multiply(ImageChops.multiply(red, none), blue).getbbox()
-                return box if box else None
+                return red_frame_box(shot)
             box = wait_for(red_box, what="the picture on screen")
             # The picture and the red frame one pixel outside it.
             self.assertEqual((box[2] - box[0], box[3] - box[1]), (125, 79))

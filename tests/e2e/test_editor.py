@@ -10,7 +10,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import XSession, wait_for  # noqa: E402
 from atspi import Reader, read_text, start_session_bus  # noqa: E402
-from test_app import PROGRAM, activate, main_visible, search, seed_options, window_named, xdo  # noqa: E402,E501
+from test_app import PROGRAM, activate, main_visible, red_frame_box, search, seed_options, window_named, xdo  # noqa: E402,E501
 
 W, H = 200, 150
 # The selection, in picture pixels: [left, right) x [top, bottom).
@@ -30,16 +30,9 @@ def reference():
 
 
 def red_box(xs, shot):
-    """The bounding box of the pure red pixels on screen: the frame around the picture."""
-    from PIL import Image
+    """The frame around the picture on screen."""
     xs.screenshot(shot)
-    import numpy
-    img = numpy.asarray(Image.open(shot).convert("RGB")).astype(int)
-    mask = (img[:, :, 0] == 255) & (img[:, :, 1] == 0) & (img[:, :, 2] == 0)
-    ys, xs_ = numpy.nonzero(mask)
-    if len(xs_) == 0:
-        return None
-    return int(xs_.min()), int(ys.min()), int(xs_.max()) + 1, int(ys.max()) + 1
+    return red_frame_box(shot)
 
 
 class EditorTest(unittest.TestCase):

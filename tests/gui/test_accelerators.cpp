@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <map>
@@ -26,6 +27,8 @@ namespace {
 class KeysHost : public CFrameworkApp, public ImageDocHost, public MainFrameHost {
 public:
     KeysHost() : CFrameworkApp("Orvane Screen") {
+        // The frame keeps window states in the profile: never the user's.
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         SetMainWnd(&m_frame);
         SetDocManager(std::make_unique<CDocManager>());
         GetDocManager()->AddDocTemplate(std::make_unique<CMultiDocTemplate>(
@@ -76,7 +79,8 @@ public:
             OpenNewImage(std::move(picture), false);
         }
         m_frame.show();
-        if (maximized && Area()->activeSubWindow()) Area()->activeSubWindow()->showMaximized();
+        if (QMdiSubWindow* active = Area()->activeSubWindow())
+            maximized ? active->showMaximized() : active->showNormal();
         Activate();
     }
     void Activate() {
@@ -90,6 +94,7 @@ public:
     }
 
 private:
+    QTemporaryDir m_config;
     AppSettings m_settings;
     CMainFrame m_frame{*this};
     std::unique_ptr<CDisplayPicture> m_pending;
@@ -314,4 +319,39 @@ TEST(Accelerators, MenuBarComesBackAfterTheLastImage) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(titles(), none);
     }
+}
+
+// A new image window starts maximized when the last one closed was maximized (remembered in the
+// profile across runs) or when the active one is.
+TEST(WindowManagement, NewWindowFollowsTheLastMaximizedState) {
+    KeysHost host;
+    host.Frame().Create();
+    QMdiArea* area = host.Area();
+    host.Frame().show();
+    auto openOne = [&host] {
+        auto picture = std::make_unique<CDisplayPicture>();
+        picture->Create(40, 30, 32, false);
+        host.OpenNewImage(std::move(picture), false);
+        QCoreApplication::processEvents();
+    };
+    openOne();
+    EXPECT_TRUE(area->activeSubWindow()->isMaximized()) << "maximized by default";
+    area->activeSubWindow()->showNormal();
+    for (CDocument* doc : host.GetDocManager()->Documents()) doc->OnCloseDocument();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    openOne();
+    EXPECT_FALSE(area->activeSubWindow()->isMaximized()) << "the last one closed restored";
+    area->activeSubWindow()->showMaximized();
+    openOne();
+    EXPECT_TRUE(area->subWindowList().back()->isMaximized()) << "the active one maximized";
+    for (CDocument* doc : host.GetDocManager()->Documents()) doc->OnCloseDocument();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    CRegProfile profile(host.RegNames(), true);
+    ASSERT_TRUE(profile.OpenRootReadOnly(RegRoot::CurrentUser));
+    profile.SetSection("Settings");
+    int stored = -1;
+    profile.IntValue("TVChildWinState", stored);
+    EXPECT_EQ(stored, 1);
 }

@@ -1,0 +1,107 @@
+#include "shell/EditorBackground.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QFontMetrics>
+#include <QMdiArea>
+#include <QPainter>
+#include <QPalette>
+
+#include "dialogs/AboutDlg.h"
+#include "platform/RegProfile.h"
+
+namespace {
+// Colours are kept in the profile as 0x00BBGGRR.
+DWORD ToColorRef(const QColor& c) {
+    return DWORD(c.red()) | DWORD(c.green()) << 8 | DWORD(c.blue()) << 16;
+}
+QColor FromColorRef(DWORD v) {
+    return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
+}
+
+void ColorValue(CRegProfile& profile, const char* name, QColor& color) {
+    DWORD value = ToColorRef(color);
+    if (profile.DwordValue(name, value) == 0 && profile.Loading()) color = FromColorRef(value);
+}
+} // namespace
+
+CEditorBackground::CEditorBackground(QMdiArea* mdi) : QObject(mdi), m_mdi(mdi) {
+    const QPalette palette = QApplication::palette();
+    backColor = palette.color(QPalette::Dark);
+    logoColor = palette.color(QPalette::Button);
+    logoFont = QFont("Times New Roman", 18, QFont::Bold);
+    logoFont.setStyleHint(QFont::Serif);
+    mdi->viewport()->installEventFilter(this);
+}
+
+void CEditorBackground::Load(CRegProfile& profile) {
+    profile.SetSection("Settings");
+    profile.IntValue("TVBkBitmap", bkBitmap);
+    ColorValue(profile, "TVLogoColor", logoColor);
+    ColorValue(profile, "TVBackColor", backColor);
+    profile.IntValue("TVDispType", dispType);
+    if (fileName.isEmpty()) {
+        std::string name;
+        if (profile.StringValue("TVFileName", name) == 0)
+            SetBitmapFile(QString::fromStdString(name));
+    }
+}
+
+void CEditorBackground::Save(CRegProfile& profile) {
+    profile.SetSection("Settings");
+    ColorValue(profile, "TVLogoColor", logoColor);
+    ColorValue(profile, "TVBackColor", backColor);
+    profile.IntValue("TVDispType", dispType);
+    profile.IntValue("TVBkBitmap", bkBitmap);
+    std::string name = fileName.toStdString();
+    profile.StringValue("TVFileName", name);
+}
+
+void CEditorBackground::SetBitmapFile(const QString& path) {
+    fileName = path;
+    bitmap = path.isEmpty() ? QImage() : QImage(path);
+    m_mdi->viewport()->update();
+}
+
+QString CEditorBackground::ProductLine() {
+    return QString("Orvane Screen => ") + CAboutDlg::kWebPage;
+}
+
+QRect CEditorBackground::ProductLineRect(const QRect& client) const {
+    const QFontMetrics metrics(logoFont);
+    const QSize text = metrics.size(Qt::TextSingleLine, ProductLine());
+    const int left = client.right() + 1 - metrics.averageCharWidth() / 2 - text.width();
+    const int top = client.bottom() + 1 - metrics.height() / 5 - text.height();
+    return QRect(QPoint(left, top), client.bottomRight());
+}
+
+void CEditorBackground::Paint(QPainter& painter, const QRect& client) const {
+    painter.fillRect(client, backColor);
+    if (!bitmap.isNull()) {
+        if (dispType == Tile)
+            painter.drawTiledPixmap(client, QPixmap::fromImage(bitmap));
+        else if (dispType == Stretch)
+            painter.drawImage(client, bitmap);
+        else
+            painter.drawImage(client.center() - QPoint(bitmap.width(), bitmap.height()) / 2,
+                              bitmap);
+    }
+    // Engraved: a dark and a light copy either side, then the text in the logo colour.
+    const QRect r = ProductLineRect(client);
+    const int shift = QFontMetrics(logoFont).averageCharWidth() / 5;
+    painter.setFont(logoFont);
+    const std::pair<QColor, int> passes[] = {
+        {Qt::black, shift}, {Qt::white, -shift}, {logoColor, 0}};
+    for (const auto& [color, dx] : passes) {
+        painter.setPen(color);
+        painter.drawText(r.translated(dx, 0), Qt::AlignCenter | Qt::TextSingleLine, ProductLine());
+    }
+}
+
+bool CEditorBackground::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Paint || watched != m_mdi->viewport())
+        return QObject::eventFilter(watched, event);
+    QPainter painter(m_mdi->viewport());
+    Paint(painter, m_mdi->viewport()->rect());
+    return true;
+}

@@ -42,8 +42,11 @@ Rect FitToMargins(Size picture, const PrintLayoutSettings& layout) {
     if (picture.width <= 0 || picture.height <= 0) return {};
     const double scale = std::min(double(area.Width()) / double(picture.width),
                                   double(area.Height()) / double(picture.height));
-    const long w = long(scale * double(picture.width) + 0.5);
-    const long h = long(scale * double(picture.height) + 0.5);
+    // Sizes and scale are never negative, where adding a half and cutting rounds correctly.
+    const long w =
+        long(scale * double(picture.width) + 0.5); // NOLINT(bugprone-incorrect-roundings)
+    const long h =
+        long(scale * double(picture.height) + 0.5); // NOLINT(bugprone-incorrect-roundings)
     long x = area.left;
     long y = area.top;
     if (layout.imageCenterFlag & 1) x += (area.right - w - area.left) / 2;
@@ -70,7 +73,8 @@ void PosterAxis(long picture, long print, long areaFrom, long areaTo, long k, lo
     if (srcTo > picture) {
         // The last cell holds only what is left of the picture, at the same scale as the others.
         srcTo = picture;
-        dstTo = areaFrom + long(double(picture - srcFrom) / (share * double(picture)) * area);
+        dstTo =
+            areaFrom + long(double(picture - srcFrom) / (share * double(picture)) * double(area));
     }
 }
 

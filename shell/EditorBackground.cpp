@@ -16,7 +16,7 @@ DWORD ToColorRef(const QColor& c) {
     return DWORD(c.red()) | DWORD(c.green()) << 8 | DWORD(c.blue()) << 16;
 }
 QColor FromColorRef(DWORD v) {
-    return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
+    return QColor(int(v & 0xFF), int((v >> 8) & 0xFF), int((v >> 16) & 0xFF));
 }
 
 void ColorValue(CRegProfile& profile, const char* name, QColor& color) {

@@ -11,7 +11,6 @@
 #include "framework/DocView.h"
 
 namespace {
-constexpr int kGripperWidth = 10;
 constexpr int kTabRowHeight = 26;
 constexpr int kFitFallback = 15;
 

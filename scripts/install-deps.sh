@@ -24,6 +24,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth openbox tint2 xdotool xclip wmctrl x11-utils x11-apps x11-xserver-utils
   imagemagick python3-pil python3-numpy
+  # end-to-end tests read what windows show through the accessibility bus
+  dbus-daemon at-spi2-core python3-dbus
   # fuzzing
   clang-14 libclang-rt-14-dev
   # the format and static checks of test.sh

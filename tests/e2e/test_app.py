@@ -2,6 +2,7 @@
 the second start, the Close box, Exit and its save question, Paste As New Image."""
 
 import os
+import re
 import subprocess
 import sys
 import time
@@ -67,6 +68,20 @@ def icon_centre(xs, icon):
 
 def activate(xs, window):
     xdo(xs, "windowactivate", "--sync", window)
+
+
+def save_as(xs, path):
+    """File > Save As with the name typed; waits until the file exists and the frame names it."""
+    xdo(xs, "key", "alt+f")
+    xdo(xs, "key", "a")
+    dialog = wait_for(lambda: window_named(xs, "^Save As$"), what="the Save As dialog")[0]
+    activate(xs, dialog)
+    xdo(xs, "key", "ctrl+a")
+    xdo(xs, "type", path)
+    xdo(xs, "key", "Return")
+    name = re.escape(os.path.basename(path))
+    wait_for(lambda: os.path.exists(path) and window_named(xs, f"^Orvane Screen - {name}$"),
+             what="the saved file")
 
 
 

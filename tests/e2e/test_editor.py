@@ -10,7 +10,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import XSession, wait_for  # noqa: E402
 from atspi import Reader, read_text, start_session_bus  # noqa: E402
-from test_app import PROGRAM, activate, main_visible, red_frame_box, search, seed_options, window_named, xdo  # noqa: E402,E501
+from test_app import PROGRAM, activate, main_visible, red_frame_box, save_as, search, seed_options, window_named, xdo  # noqa: E402,E501
 
 W, H = 200, 150
 # The selection, in picture pixels: [left, right) x [top, bottom).
@@ -94,15 +94,7 @@ class EditorTest(unittest.TestCase):
 
             # File > Save As.
             out = xs.path("saved.png")
-            xdo(xs, "key", "alt+f")
-            xdo(xs, "key", "a")
-            dialog = wait_for(lambda: window_named(xs, "^Save As$"), what="the Save As dialog")[0]
-            activate(xs, dialog)
-            xdo(xs, "key", "ctrl+a")
-            xdo(xs, "type", out)
-            xdo(xs, "key", "Return")
-            wait_for(lambda: os.path.exists(out) and window_named(
-                xs, "^Orvane Screen - saved.png$"), what="the saved file")
+            save_as(xs, out)
             saved = Image.open(out).convert("RGB")
             expected = reference()
             self.assertEqual(saved.size, (len(expected[0]), len(expected)))

@@ -8,7 +8,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import XSession, wait_for  # noqa: E402
-from test_app import PROGRAM, activate, main_visible, seed_options, window_named, xdo  # noqa: E402,E501
+from test_app import PROGRAM, activate, main_visible, save_as, seed_options, window_named, xdo  # noqa: E402,E501
 
 SHARED = os.path.join(os.environ.get("ORVANE_SOURCE_DIR", os.path.join(
     os.path.dirname(os.path.abspath(__file__)), "..", "..")), "..", "shared", "testdata")
@@ -33,15 +33,7 @@ class FileDialogTest(unittest.TestCase):
                      what="the opened picture")
 
             out = xs.path("typed.bmp")
-            xdo(xs, "key", "alt+f")
-            xdo(xs, "key", "a")
-            dialog = wait_for(lambda: window_named(xs, "^Save As$"), what="the Save As dialog")[0]
-            activate(xs, dialog)
-            xdo(xs, "key", "ctrl+a")
-            xdo(xs, "type", out)
-            xdo(xs, "key", "Return")
-            wait_for(lambda: os.path.exists(out) and window_named(
-                xs, "^Orvane Screen - typed.bmp$"), what="the saved file")
+            save_as(xs, out)
             with open(out, "rb") as f:
                 self.assertEqual(f.read(2), b"BM")
             saved = Image.open(out).convert("RGB")

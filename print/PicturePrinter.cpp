@@ -1,6 +1,8 @@
 #include "print/PicturePrinter.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
@@ -92,4 +94,28 @@ void RunPrint(PrintRun how, QPrinter& printer, const CDisplayPicture& picture,
     }
     if (!PrintPicture(printer, picture, layout))
         QMessageBox::critical(parent, QString(), PrinterTroubleText());
+}
+
+void PrintUnattended(QPrinter& printer, const CDisplayPicture& picture, PrintLayoutSettings& layout,
+                     const QString& pdfName, QWidget* parent) {
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    const QString chosen = printer.outputFileName();
+    if (toFile) printer.setOutputFileName(pdfName);
+    const bool printed = PrintPicture(printer, picture, layout);
+    if (toFile) printer.setOutputFileName(chosen);
+    if (!printed) QMessageBox::critical(parent, QString(), PrinterTroubleText());
+}
+
+QString CapturePdfName(const QString& savedPicture, const QString& folder, const QString& lead,
+                       int digits) {
+    if (!savedPicture.isEmpty()) {
+        const QFileInfo saved(savedPicture);
+        return saved.dir().filePath(saved.completeBaseName() + ".pdf");
+    }
+    const QDir dir(folder);
+    for (long n = 1;; ++n) {
+        const QString name =
+            dir.filePath(QString("%1%2.pdf").arg(lead).arg(n, std::max(digits, 1), 10, QChar('0')));
+        if (!QFileInfo::exists(name)) return name;
+    }
 }

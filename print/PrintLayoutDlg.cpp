@@ -132,7 +132,9 @@ CPrintLayoutDlg::CPrintLayoutDlg(const PrintLayoutSettings& layout, const CDispl
     m_sizing->addItems({"Fit to Margins", "Height and Width"});
     grid->addWidget(unitsBox, 0, 0, 1, 3);
     grid->addWidget(centerBox, 1, 0, 1, 3);
-    grid->addWidget(new QLabel("&Sizing method:"), 2, 0);
+    auto* sizingLabel = new QLabel("&Sizing method:");
+    sizingLabel->setBuddy(m_sizing);
+    grid->addWidget(sizingLabel, 2, 0);
     grid->addWidget(m_sizing, 2, 1, 1, 2);
     const char* names[6] = {"&X:", "&Y:", "&Left:", "&Top:", "&Right:", "&Bottom:"};
     for (int i = 0; i < 6; ++i) {

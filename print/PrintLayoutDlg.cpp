@@ -180,7 +180,8 @@ CPrintLayoutDlg::CPrintLayoutDlg(const PrintLayoutSettings& layout, const CDispl
     });
     long* targets[6] = {&m_layout.sizePrint.x, &m_layout.sizePrint.y,   &m_layout.margins.left,
                         &m_layout.margins.top, &m_layout.margins.right, &m_layout.margins.bottom};
-    for (int i = 0; i < 6; ++i) {
+    auto display = [this](long tenths) { return print::ToDisplayUnit(tenths, m_inches); };
+    for (int i : {X, Y}) {
         long* target = targets[i];
         connect(m_fields[i], &QDoubleSpinBox::valueChanged, this, [this, target](double v) {
             if (m_showing) return;
@@ -188,7 +189,27 @@ CPrintLayoutDlg::CPrintLayoutDlg(const PrintLayoutSettings& layout, const CDispl
             Stored();
         });
     }
-    auto display = [this](long tenths) { return print::ToDisplayUnit(tenths, m_inches); };
+    for (int i : {Left, Top, Right, Bottom}) {
+        long* target = targets[i];
+        long* opposite = targets[i == Left ? Right : i == Right ? Left : i == Top ? Bottom : Top];
+        const bool across = i == Left || i == Right;
+        Spin* field = m_fields[i];
+        connect(field, &QDoubleSpinBox::valueChanged, this,
+                [this, target, opposite, across, field, display](double v) {
+                    if (m_showing) return;
+                    // A typed margin that would cross the page keeps what the other one leaves.
+                    const double pageDim =
+                        display(across ? m_layout.sizePage.x : m_layout.sizePage.y);
+                    const double kept = print::ClampMargin(v, display(*opposite), pageDim);
+                    *target = print::FromDisplayUnit(kept, m_inches);
+                    if (kept != v) {
+                        m_showing = true;
+                        field->setValue(kept);
+                        m_showing = false;
+                    }
+                    Stored();
+                });
+    }
     for (int i : {X, Y})
         m_fields[i]->step = [this, i, display](bool up) {
             double x = display(m_layout.sizePrint.x), y = display(m_layout.sizePrint.y);

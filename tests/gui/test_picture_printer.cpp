@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QPrinter>
@@ -13,7 +12,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
-#include <cstdio>
 #include <cstring>
 
 #include "imagefile/DisplayPicture.h"
@@ -136,30 +134,26 @@ TEST(PicturePrinter, PosterOfHeightAndWidth) {
     EXPECT_GT(last.pixelColor(300, 500).blue(), 200);
 }
 
-// The preview of a screen-sized picture must come up quickly: it is drawn at preview resolution.
-TEST(PicturePrinter, PreviewOfALargePictureOpensQuickly) {
+// The preview lays out its pages for the printer's paper and prints nothing. (How fast it opens
+// for a screen-sized picture is measured by bench_print_preview.)
+TEST(PicturePrinter, PreviewDrawsPagesAndPrintsNothing) {
     QTemporaryDir dir;
     CDisplayPicture picture;
-    picture.Create(3840, 2160, 32, false);
+    MakePicture(picture);
     PrintLayoutSettings layout;
     QPrinter printer;
     PdfPrinter(printer, dir.path() + "/never.pdf");
-    QElapsedTimer clock;
-    qint64 shownAfter = -1;
+    bool shown = false;
     long drawnWidth = 0;
     QTimer::singleShot(0, [&] {
         if (QWidget* dialog = QApplication::activeModalWidget()) {
-            shownAfter = clock.elapsed();
+            shown = true;
             drawnWidth = layout.sizePage.x; // set while the preview's pages are drawn
             dialog->close();
         }
     });
-    clock.start();
     RunPrint(PrintRun::Preview, printer, picture, layout, nullptr);
-    std::printf("print preview of 3840 x 2160 shown after %lld ms\n", (long long)shownAfter);
-    ASSERT_GE(shownAfter, 0);
+    ASSERT_TRUE(shown);
     EXPECT_EQ(drawnWidth, 2100);
-    EXPECT_LT(shownAfter, 1000);
-    // Previewing prints nothing.
     EXPECT_FALSE(QFile::exists(dir.path() + "/never.pdf"));
 }

@@ -114,8 +114,8 @@ QString CapturePdfName(const QString& savedPicture, const QString& folder, const
     }
     const QDir dir(folder);
     for (long n = 1;; ++n) {
-        const QString name =
-            dir.filePath(QString("%1%2.pdf").arg(lead).arg(n, std::max(digits, 1), 10, QChar('0')));
+        QString name =
+            dir.filePath(lead + QString("%1").arg(n, std::max(digits, 1), 10, QChar('0')) + ".pdf");
         if (!QFileInfo::exists(name)) return name;
     }
 }

@@ -157,3 +157,26 @@ TEST(PicturePrinter, PreviewDrawsPagesAndPrintsNothing) {
     EXPECT_EQ(drawnWidth, 2100);
     EXPECT_FALSE(QFile::exists(dir.path() + "/never.pdf"));
 }
+
+// A capture printed with nobody to ask: its own PDF, and the file chosen for the print commands
+// left for them.
+TEST(PicturePrinter, UnattendedPrintWritesTheCapturesOwnPdf) {
+    QTemporaryDir dir;
+    const QString d = dir.path();
+    EXPECT_EQ(CapturePdfName(d + "/Orvn00007.JPG", "/elsewhere", "Orvn", 5), d + "/Orvn00007.pdf");
+    // Not saved: the first free number in the output folder.
+    EXPECT_EQ(CapturePdfName({}, d, "Orvn", 5), d + "/Orvn00001.pdf");
+    QFile(d + "/Orvn00001.pdf").open(QIODevice::WriteOnly);
+    EXPECT_EQ(CapturePdfName({}, d, "Orvn", 5), d + "/Orvn00002.pdf");
+    EXPECT_EQ(CapturePdfName({}, d, "100%1", 0), d + "/100%11.pdf");
+
+    CDisplayPicture picture;
+    MakePicture(picture);
+    PrintLayoutSettings layout;
+    QPrinter printer;
+    PdfPrinter(printer, d + "/chosen.pdf");
+    PrintUnattended(printer, picture, layout, d + "/Orvn00002.pdf", nullptr);
+    EXPECT_EQ(PageCountOf(d + "/Orvn00002.pdf"), 1);
+    EXPECT_EQ(printer.outputFileName(), d + "/chosen.pdf");
+    EXPECT_FALSE(QFile::exists(d + "/chosen.pdf"));
+}

@@ -61,6 +61,8 @@ bool ChooseFileIfNeeded(QPrinter& printer, QWidget* parent) {
 bool PrintPicture(QPrinter& printer, const CDisplayPicture& picture, PrintLayoutSettings& layout) {
     printer.setFullPage(true);
     layout.sizePage = PrinterPageSize(printer);
+    // A layout with no page to print starts no job: a printer would still feed a blank sheet.
+    if (print::PageCount(layout) == 0) return true;
     QPainter painter;
     if (!painter.begin(&printer)) return false;
     DrawPages(printer, painter, picture, layout);

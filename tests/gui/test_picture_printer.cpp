@@ -180,3 +180,16 @@ TEST(PicturePrinter, UnattendedPrintWritesTheCapturesOwnPdf) {
     EXPECT_EQ(printer.outputFileName(), d + "/chosen.pdf");
     EXPECT_FALSE(QFile::exists(d + "/chosen.pdf"));
 }
+
+// A stored print mode that names no placement prints nothing: no job, no blank sheet.
+TEST(PicturePrinter, UnknownPrintModePrintsNothing) {
+    QTemporaryDir dir;
+    CDisplayPicture picture;
+    MakePicture(picture);
+    PrintLayoutSettings layout;
+    layout.printMode = 7;
+    QPrinter printer;
+    const QString pdf = dir.path() + "/nothing.pdf";
+    EXPECT_TRUE(PrintPicture(PdfPrinter(printer, pdf), picture, layout));
+    EXPECT_FALSE(QFile::exists(pdf));
+}

@@ -175,8 +175,18 @@ void CTilletCaptureApp::DeliverCapture(CTilletCaptureDoc* doc) {
         autoSavePending = true;
         doc->DoFileSave();
     }
-    if ((options & OPTA_PRINT) && doc->GetPicture())
-        PrintPicture(ID_FILE_PRINT, *doc->GetPicture());
+    if ((options & OPTA_PRINT) && doc->GetPicture()) {
+        if (options & OPTA_SKIP_PRINT_DIALOG) {
+            // Nobody is asked anything: without a printer the PDF goes beside the capture.
+            const QString pdf =
+                CapturePdfName(doc->GetPathName(), QString::fromUtf8(settings.autoSave.path),
+                               QString::fromUtf8(settings.autoSave.leadFileName),
+                               int(settings.autoSave.digitCount));
+            PrintUnattended(Printer(), *doc->GetPicture(), settings.printLayout, pdf, m_pMainWnd);
+        } else {
+            PrintPicture(ID_FILE_PRINT, *doc->GetPicture());
+        }
+    }
     if (CMainFrame* frame = MainFrame()) frame->Capture().CaptureDelivered();
 }
 

@@ -1,6 +1,8 @@
 #include "print/PicturePrinter.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
@@ -59,6 +61,8 @@ bool ChooseFileIfNeeded(QPrinter& printer, QWidget* parent) {
 bool PrintPicture(QPrinter& printer, const CDisplayPicture& picture, PrintLayoutSettings& layout) {
     printer.setFullPage(true);
     layout.sizePage = PrinterPageSize(printer);
+    // A layout with no page to print starts no job: a printer would still feed a blank sheet.
+    if (print::PageCount(layout) == 0) return true;
     QPainter painter;
     if (!painter.begin(&printer)) return false;
     DrawPages(printer, painter, picture, layout);
@@ -92,4 +96,28 @@ void RunPrint(PrintRun how, QPrinter& printer, const CDisplayPicture& picture,
     }
     if (!PrintPicture(printer, picture, layout))
         QMessageBox::critical(parent, QString(), PrinterTroubleText());
+}
+
+void PrintUnattended(QPrinter& printer, const CDisplayPicture& picture, PrintLayoutSettings& layout,
+                     const QString& pdfName, QWidget* parent) {
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    const QString chosen = printer.outputFileName();
+    if (toFile) printer.setOutputFileName(pdfName);
+    const bool printed = PrintPicture(printer, picture, layout);
+    if (toFile) printer.setOutputFileName(chosen);
+    if (!printed) QMessageBox::critical(parent, QString(), PrinterTroubleText());
+}
+
+QString CapturePdfName(const QString& savedPicture, const QString& folder, const QString& lead,
+                       int digits) {
+    if (!savedPicture.isEmpty()) {
+        const QFileInfo saved(savedPicture);
+        return saved.dir().filePath(saved.completeBaseName() + ".pdf");
+    }
+    const QDir dir(folder);
+    for (long n = 1;; ++n) {
+        QString name =
+            dir.filePath(lead + QString("%1").arg(n, std::max(digits, 1), 10, QChar('0')) + ".pdf");
+        if (!QFileInfo::exists(name)) return name;
+    }
 }

@@ -21,3 +21,16 @@ enum class PrintRun { Dialog, Direct, Preview };
 // for one, and keeps it for the rest of the run. A failure shows the printer trouble message.
 void RunPrint(PrintRun how, QPrinter& printer, const CDisplayPicture& picture,
               PrintLayoutSettings& layout, QWidget* parent);
+
+// Prints with no dialog of any kind, for a print nobody is there to answer (a capture printed
+// as soon as it is taken). A printer that writes a PDF puts this one job into `pdfName`, so
+// every capture keeps its own file; the file chosen for the print commands stays as it was.
+// A failure shows the printer trouble message.
+void PrintUnattended(QPrinter& printer, const CDisplayPicture& picture, PrintLayoutSettings& layout,
+                     const QString& pdfName, QWidget* parent);
+
+// Where a capture's PDF goes when no printer takes it: beside the saved capture under the same
+// name, or, for a capture not saved, the first free "<lead><number>.pdf" in the output folder
+// (numbered like the captures, without using up their numbers).
+QString CapturePdfName(const QString& savedPicture, const QString& folder, const QString& lead,
+                       int digits);

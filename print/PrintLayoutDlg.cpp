@@ -132,7 +132,9 @@ CPrintLayoutDlg::CPrintLayoutDlg(const PrintLayoutSettings& layout, const CDispl
     m_sizing->addItems({"Fit to Margins", "Height and Width"});
     grid->addWidget(unitsBox, 0, 0, 1, 3);
     grid->addWidget(centerBox, 1, 0, 1, 3);
-    grid->addWidget(new QLabel("&Sizing method:"), 2, 0);
+    auto* sizingLabel = new QLabel("&Sizing method:");
+    sizingLabel->setBuddy(m_sizing);
+    grid->addWidget(sizingLabel, 2, 0);
     grid->addWidget(m_sizing, 2, 1, 1, 2);
     const char* names[6] = {"&X:", "&Y:", "&Left:", "&Top:", "&Right:", "&Bottom:"};
     for (int i = 0; i < 6; ++i) {
@@ -178,7 +180,8 @@ CPrintLayoutDlg::CPrintLayoutDlg(const PrintLayoutSettings& layout, const CDispl
     });
     long* targets[6] = {&m_layout.sizePrint.x, &m_layout.sizePrint.y,   &m_layout.margins.left,
                         &m_layout.margins.top, &m_layout.margins.right, &m_layout.margins.bottom};
-    for (int i = 0; i < 6; ++i) {
+    auto display = [this](long tenths) { return print::ToDisplayUnit(tenths, m_inches); };
+    for (int i : {X, Y}) {
         long* target = targets[i];
         connect(m_fields[i], &QDoubleSpinBox::valueChanged, this, [this, target](double v) {
             if (m_showing) return;
@@ -186,7 +189,27 @@ CPrintLayoutDlg::CPrintLayoutDlg(const PrintLayoutSettings& layout, const CDispl
             Stored();
         });
     }
-    auto display = [this](long tenths) { return print::ToDisplayUnit(tenths, m_inches); };
+    for (int i : {Left, Top, Right, Bottom}) {
+        long* target = targets[i];
+        long* opposite = targets[i == Left ? Right : i == Right ? Left : i == Top ? Bottom : Top];
+        const bool across = i == Left || i == Right;
+        Spin* field = m_fields[i];
+        connect(field, &QDoubleSpinBox::valueChanged, this,
+                [this, target, opposite, across, field, display](double v) {
+                    if (m_showing) return;
+                    // A typed margin that would cross the page keeps what the other one leaves.
+                    const double pageDim =
+                        display(across ? m_layout.sizePage.x : m_layout.sizePage.y);
+                    const double kept = print::ClampMargin(v, display(*opposite), pageDim);
+                    *target = print::FromDisplayUnit(kept, m_inches);
+                    if (kept != v) {
+                        m_showing = true;
+                        field->setValue(kept);
+                        m_showing = false;
+                    }
+                    Stored();
+                });
+    }
     for (int i : {X, Y})
         m_fields[i]->step = [this, i, display](bool up) {
             double x = display(m_layout.sizePrint.x), y = display(m_layout.sizePrint.y);

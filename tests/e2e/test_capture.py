@@ -60,7 +60,7 @@ def complete_file(path):
 class CaptureSession:
     """The program in a private session with its output folder in the session's temp dir."""
 
-    def __init__(self, xs, options=DEFAULT_OPTIONS, extra=""):
+    def __init__(self, xs, options=DEFAULT_OPTIONS, extra="", env=None):
         self.xs = xs
         self.output = xs.path("Output")
         os.makedirs(self.output)
@@ -73,7 +73,8 @@ class CaptureSession:
         # The timing report goes to a file: a pipe nobody reads could fill up and stall.
         self.log = xs.path("program.log")
         with open(self.log, "w") as log:
-            self.proc = xs.spawn([PROGRAM], env={"ORVANE_CAPTURE_TIMING": "1"}, stderr=log)
+            self.proc = xs.spawn([PROGRAM], env={"ORVANE_CAPTURE_TIMING": "1", **(env or {})},
+                                  stderr=log)
         wait_for(lambda: tray_icon(xs), what="the notification-area icon")
 
     def output_file(self, n):

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QImage>
 #include <QLabel>
+#include <QPrinter>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QWidget>
 
 #include "imagefile/DisplayPicture.h"
@@ -16,6 +20,26 @@ namespace {
 
 QList<QDoubleSpinBox*> Fields(CPrintLayoutDlg& dlg) {
     return dlg.findChildren<QDoubleSpinBox*>(); // X, Y, left, top, right, bottom
+}
+
+// Runs `act` on the Print Layout dialog the Layout button opens, then closes it with OK or
+// Cancel.
+void OnLayoutDialog(CPrintSetupEx& setup, bool ok,
+                    const std::function<void(CPrintLayoutDlg&)>& act) {
+    QPushButton* button = nullptr;
+    for (QPushButton* b : setup.findChildren<QPushButton*>())
+        if (b->text() == "&Layout") button = b;
+    ASSERT_TRUE(button);
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dlg = dynamic_cast<CPrintLayoutDlg*>(QApplication::activeModalWidget());
+        if (!dlg) return;
+        seen = true;
+        act(*dlg);
+        ok ? dlg->accept() : dlg->reject();
+    });
+    button->click();
+    EXPECT_TRUE(seen);
 }
 
 } // namespace
@@ -76,4 +100,87 @@ TEST(PrintLayoutDialog, PreviewShowsWhitePagesOnGrey) {
     EXPECT_GT(white, 0);
     EXPECT_GT(grey, 0);
     EXPECT_GT(black, 0); // the picture's slices
+}
+
+TEST(PrintLayoutDialog, LayoutButtonStoresTheCopyOnOkOnly) {
+    CDisplayPicture picture;
+    picture.Create(400, 200, 32, false);
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    PrintLayoutSettings layout;
+    CPrintSetupEx setup(&printer, layout, &picture);
+
+    // Cancel: the poster chosen in the dialog is forgotten, and so is the page it saw.
+    OnLayoutDialog(setup, false, [](CPrintLayoutDlg& dlg) {
+        dlg.findChild<QComboBox*>()->setCurrentIndex(1);
+        EXPECT_EQ(dlg.Layout().sizePage.x, 2970); // landscape A4
+        EXPECT_EQ(dlg.Layout().sizePage.y, 2100);
+    });
+    EXPECT_EQ(layout.printMode, 1);
+    EXPECT_EQ(layout.sizePrint.x, 0);
+    EXPECT_EQ(layout.sizePage.x, 0);
+
+    // OK: everything the dialog changed is stored, the print size it chose included.
+    OnLayoutDialog(setup, true, [](CPrintLayoutDlg& dlg) {
+        dlg.findChild<QComboBox*>()->setCurrentIndex(1);
+        Fields(dlg)[3]->setValue(2.5); // top margin
+    });
+    EXPECT_EQ(layout.printMode, 3);
+    EXPECT_EQ(layout.sizePrint.x, 2970);
+    EXPECT_EQ(layout.sizePrint.y, 1485);
+    EXPECT_EQ(layout.sizePage.x, 2970);
+    EXPECT_EQ(layout.margins.top, 250);
+    EXPECT_EQ(layout.margins.left, 120);
+
+    // A second visit starts from what was stored.
+    OnLayoutDialog(setup, false, [](CPrintLayoutDlg& dlg) {
+        EXPECT_EQ(Fields(dlg)[3]->text(), "2.50");
+        EXPECT_TRUE(Fields(dlg)[0]->isEnabled());
+    });
+}
+
+TEST(PrintLayoutDialog, VerticalMarginsNeverCrossThePage) {
+    CDisplayPicture picture;
+    picture.Create(400, 200, 32, false);
+    PrintLayoutSettings layout;
+    CPrintLayoutDlg dlg(layout, &picture, {2100, 2970});
+    auto fields = Fields(dlg);
+    QDoubleSpinBox* top = fields[3];
+    QDoubleSpinBox* bottom = fields[5];
+
+    // Steps stop where top and bottom together fill the page height (29.70 cm), not its width.
+    top->setValue(28.4);
+    top->stepBy(1);
+    EXPECT_EQ(dlg.Layout().margins.top, 2850);
+    top->stepBy(1);
+    EXPECT_EQ(dlg.Layout().margins.top, 2850);
+    bottom->stepBy(1);
+    EXPECT_EQ(dlg.Layout().margins.bottom, 120);
+    EXPECT_EQ(bottom->text(), "1.20");
+    top->stepBy(-2);
+    EXPECT_EQ(dlg.Layout().margins.top, 2830);
+    bottom->stepBy(1);
+    EXPECT_EQ(dlg.Layout().margins.bottom, 130);
+
+    // In inches the page is 11.69 high; the limit is worked out there too.
+    dlg.SetInches(true);
+    top->setValue(11.0);
+    bottom->setValue(0.5);
+    top->stepBy(3); // up to 11.19, what the bottom margin leaves, then no further
+    EXPECT_EQ(top->text(), "11.19");
+    EXPECT_EQ(dlg.Layout().margins.bottom, 127);
+
+    // Down never goes below 0.
+    bottom->setValue(0.05);
+    bottom->stepBy(-1);
+    EXPECT_EQ(dlg.Layout().margins.bottom, 0);
+
+    // A typed margin that would cross the page is cut back to what the other one leaves.
+    dlg.SetInches(false);
+    bottom->setValue(1.2);
+    top->setValue(29.0);
+    EXPECT_EQ(dlg.Layout().margins.top, 2850);
+    EXPECT_EQ(top->text(), "28.50");
 }

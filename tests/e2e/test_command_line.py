@@ -9,7 +9,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_app import PROGRAM, main_visible, search, tray_icon, xdo  # noqa: E402
+from test_app import APP_KEY, PROGRAM, main_visible, search, tray_icon, user_reg, xdo  # noqa: E402
 from test_capture import SCREEN, CaptureSession, complete_file, hotkey  # noqa: E402
 from xsession import XSession, wait_for  # noqa: E402
 
@@ -37,7 +37,7 @@ class RunningInstanceTest(unittest.TestCase):
         xs = self.xs
         app = CaptureSession(xs)
         second = run(xs, "--capture", "desktop")
-        self.assertEqual((second.returncode, second.stderr), (0, ""))
+        self.assertEqual(second.returncode, 0, second.stderr)
         self.assertEqual(app.wait_file(1), SCREEN)
         wait_for(lambda: search(xs, "--onlyvisible", "--name", "Orvn00001.JPG"),
                  what="the image window, as after the hotkey")
@@ -89,7 +89,6 @@ class RunningInstanceTest(unittest.TestCase):
         xs = self.xs
         output = xs.path("Output")
         os.makedirs(output)
-        from test_app import user_reg, APP_KEY
         os.makedirs(os.path.dirname(user_reg(xs)))
         with open(user_reg(xs), "w") as f:
             f.write("Windows Registry Editor Version 5.00\n\n"
@@ -99,6 +98,17 @@ class RunningInstanceTest(unittest.TestCase):
         self.assertEqual(wait_for(lambda: complete_file(path), what="Orvn00001.JPG"), SCREEN)
         # It stays running as usual, in the notification area.
         wait_for(lambda: tray_icon(xs), what="the notification-area icon")
+        self.assertIsNone(proc.poll())
+
+    def test_without_a_running_instance_files_open_in_a_new_one(self):
+        from PIL import Image
+        xs = self.xs
+        picture = xs.path("only.png")
+        Image.new("RGB", (16, 16), (0, 0, 255)).save(picture)
+        proc = xs.spawn([PROGRAM, picture])
+        window = wait_for(lambda: main_visible(xs), what="the main window")[0]
+        wait_for(lambda: title(xs, window).startswith("Orvane Screen - only.png"),
+                 what="the image window")
         self.assertIsNone(proc.poll())
 
     def test_wrong_command_line_starts_nothing(self):

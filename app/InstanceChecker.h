@@ -20,8 +20,13 @@ public:
     bool PreviousInstanceRunning(uint64_t windowId);
     // Only after a true answer: the other instance's window id (0 if none was published).
     uint64_t PreviousWindowId() const { return m_previousWindow; }
-    // Asks the other instance's window to restore itself and come forward.
-    bool ActivatePreviousInstance();
+    enum class Answer { Accepted, Refused, NoAnswer, Unreachable };
+    // Asks the other instance's window to restore itself and come forward or, given a request
+    // (its encoded bytes), to carry that out instead. A request is carried in a property of a
+    // window of this process, and the other instance answers whether it accepted it; without
+    // an answer within timeoutMs the result is NoAnswer. A plain activation is not answered:
+    // it is Accepted once sent.
+    Answer ActivatePreviousInstance(const std::string& request = {}, int timeoutMs = 10000);
 
     // "host:number" of a display name: the screen number and the "unix" host (the local
     // socket, as an empty host) are dropped, so every spelling of one server gives one name.

@@ -1,18 +1,22 @@
 #include "app/TilletCaptureApp.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QTextBrowser>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "app/AppServices.h"
 #include "app/DocManagerEx.h"
 #include "app/HelpWindow.h"
+#include "app/InstanceChannel.h"
 #include "app/InstanceChecker.h"
 #include "dialogs/AboutDlg.h"
 #include "dialogs/AdjustDlg.h"
@@ -78,22 +82,71 @@ bool CTilletCaptureApp::InitInstance() {
     if (!frame->Create()) return false;
     frame->OnUpdateFrameTitle();
 
-    // The command line is read and deliberately not acted on: no file is opened from it.
-    (void)QCoreApplication::arguments();
-
     const char* display = std::getenv("DISPLAY");
     CInstanceChecker checker(AppName().toStdString(), display ? display : "");
     if (checker.PreviousInstanceRunning(uint64_t(frame->winId()))) {
-        checker.ActivatePreviousInstance();
+        if (!HandOver(checker)) startExitCode = 1;
         return false;
     }
+    // Later starts of the program reach this one through its main window.
+    m_channel = std::make_unique<CInstanceChannel>(
+        [frame] { QTimer::singleShot(0, frame, [frame] { frame->RestoreAndActivate(); }); },
+        [this, frame](const std::string& bytes) {
+            StartRequest request;
+            if (!DecodeStartRequest(bytes, request) || request.Empty()) return false;
+            QTimer::singleShot(0, frame, [this, request] { CarryOut(request); });
+            return true;
+        });
 
     if (settings.autoSave.options & ASO_RESET_COUNTER_ON_STARTUP) settings.autoSave.startNO = 1;
 
     // Starting in the notification area: the window is never mapped at all, which spares a
     // flash on screen; it appears when the icon, a second start or a capture asks for it.
     if (!(settings.optionsA & OPTA_TRAY_ON_STARTUP) || !frame->HasTray()) frame->show();
+    // A command line asking for something is served once the program runs, as if a later
+    // start had asked.
+    if (!startRequest.Empty()) QTimer::singleShot(0, frame, [this] { CarryOut(startRequest); });
     return true;
+}
+
+bool CTilletCaptureApp::HandOver(CInstanceChecker& checker) {
+    // A plain start only asks the other instance to come forward, as it always has.
+    if (startRequest.Empty()) {
+        checker.ActivatePreviousInstance();
+        return true;
+    }
+    const char* why = nullptr;
+    switch (checker.ActivatePreviousInstance(EncodeStartRequest(startRequest))) {
+    case CInstanceChecker::Answer::Accepted:
+        return true;
+    case CInstanceChecker::Answer::Refused:
+        why = "the running instance refused the request";
+        break;
+    case CInstanceChecker::Answer::NoAnswer:
+        why = "the running instance did not answer in time; the request may not be carried out";
+        break;
+    case CInstanceChecker::Answer::Unreachable:
+        why = "the running instance could not be reached";
+        break;
+    }
+    std::fprintf(stderr, "OrvaneScreen: %s\n", why);
+    return false;
+}
+
+void CTilletCaptureApp::CarryOut(const StartRequest& request) {
+    CMainFrame* frame = MainFrame();
+    if (!frame) return;
+    if (request.captureAction >= 0) {
+        // Exactly what the action's hotkey does; the virtual-key code plays no part.
+        frame->PostHotkey(request.captureAction, 0);
+        return;
+    }
+    if (request.files.empty() || !m_pDocManager) return;
+    // The window comes up first: the files open into it, and a file that cannot be read is
+    // reported over it, as File > Open does.
+    frame->RestoreAndActivate();
+    for (const std::string& file : request.files)
+        m_pDocManager->OpenDocumentFile(QFile::decodeName(QByteArray::fromStdString(file)));
 }
 
 void CTilletCaptureApp::SaveSettings() {

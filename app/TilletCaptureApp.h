@@ -3,12 +3,15 @@
 #include <QPointer>
 #include <memory>
 
+#include "app/CommandLine.h"
 #include "editor/ImageDoc.h"
 #include "framework/WinApp.h"
 #include "platform/AppSettings.h"
 #include "shell/MainFrameHost.h"
 
 class CMainFrame;
+class CInstanceChannel;
+class CInstanceChecker;
 class QTextBrowser;
 class QPrinter;
 
@@ -65,6 +68,14 @@ public:
     bool autoSavePending = false;
     // The next new document takes a captured picture.
     bool pendingFromCapture = false;
+    // What the command line asks for: done here, or handed to the instance already running.
+    StartRequest startRequest;
+    // The process's exit status when InitInstance fails: non-zero when a request could not be
+    // handed over.
+    int startExitCode = 0;
+
+    // Carries out a request of the command line (this start's or a later one's).
+    void CarryOut(const StartRequest& request);
 
 private:
     void OnAppAbout();
@@ -75,6 +86,10 @@ private:
     void PrintPicture(int commandId, const CDisplayPicture& picture);
     void ShowHelp(const std::string& topicPath);
 
+    // Whether the previous instance took the request (tells the user when it did not).
+    bool HandOver(CInstanceChecker& checker);
+
+    std::unique_ptr<CInstanceChannel> m_channel;
     QPointer<QTextBrowser> m_help;
     std::unique_ptr<QPrinter> m_printer;
 };

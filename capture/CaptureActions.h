@@ -14,6 +14,8 @@ struct CaptureAction {
     CaptureKind kind;
     int trackMode;
     int cursor; // the cursor resource shown while it selects; 0 for none
+    // The word that names it after --capture on the command line.
+    const char* commandLineName;
 };
 
 constexpr int CAPTURE_ACTION_COUNT = 13;
@@ -25,5 +27,7 @@ extern const CaptureAction CaptureActionTable[CAPTURE_ACTION_COUNT];
 
 // The action of a command, or null.
 const CaptureAction* CaptureActionForCommand(int command);
+// The action a command-line word names, or null.
+const CaptureAction* CaptureActionForName(const char* commandLineName);
 // The action index Default Action runs for a "DefaultCaptureAction" value, or -1 for none.
 int DefaultActionIndex(int value);

@@ -221,7 +221,6 @@ void CMainFrame::ApplyWindowClass() {
     static const char wmClass[] = "OrvaneScreen\0OrvaneMainFrameClass";
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(winId()), XCB_ATOM_WM_CLASS,
                         XCB_ATOM_STRING, 8, sizeof wmClass, wmClass);
-    m_activateAtom = InternAtom(c, "_ORVANE_ACTIVATE");
     xcb_flush(c);
 }
 
@@ -274,6 +273,11 @@ void CMainFrame::HideToTray() {
     hide();
 }
 
+void CMainFrame::PostHotkey(long index, long virtualKey) {
+    QTimer::singleShot(
+        0, this, [this, index, virtualKey] { m_capture->OnForwardedHotkey(index, virtualKey); });
+}
+
 bool CMainFrame::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
     if (type != "xcb_generic_event_t") return false;
     auto* ev = static_cast<xcb_generic_event_t*>(message);
@@ -284,8 +288,7 @@ bool CMainFrame::nativeEventFilter(const QByteArray& type, void* message, qintpt
     const long wParam = long(int32_t(cm->data.data32[0]));
     const long lParam = long(int32_t(cm->data.data32[1]));
     if (m_forwardKeyboardAtom && cm->type == m_forwardKeyboardAtom) {
-        QTimer::singleShot(
-            0, this, [this, wParam, lParam] { m_capture->OnForwardedHotkey(wParam, lParam); });
+        PostHotkey(wParam, lParam);
         return true;
     }
     if (m_forwardMouseAtom && cm->type == m_forwardMouseAtom) {
@@ -293,10 +296,7 @@ bool CMainFrame::nativeEventFilter(const QByteArray& type, void* message, qintpt
                            [this, wParam, lParam] { m_capture->OnForwardedMouse(wParam, lParam); });
         return true;
     }
-    if (!m_activateAtom || cm->type != m_activateAtom) return false;
-    // Another start of the program asks us to come forward.
-    QTimer::singleShot(0, this, [this] { RestoreAndActivate(); });
-    return true;
+    return false;
 }
 
 void CMainFrame::SetPaneText(int pane, const QString& text) {

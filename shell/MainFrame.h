@@ -58,6 +58,9 @@ public:
     CViewManager* ViewManager() const { return m_viewManager; }
 
     CCaptureController& Capture() { return *m_capture; }
+    // A capture hotkey as the hook library forwards it (action index, key code): run once the
+    // current event is done, as every hotkey is. The command line's captures come here too.
+    void PostHotkey(long index, long virtualKey);
 
     // CaptureHost
     const AppSettings& CaptureSettings() override { return m_host.Settings(); }
@@ -112,5 +115,4 @@ private:
     // Whether the last image window to close was maximized ("TVChildWinState").
     int m_childWinState = 1;
     int m_childCount = 0;
-    uint32_t m_activateAtom = 0;
 };

@@ -103,7 +103,7 @@ class AppTest(unittest.TestCase):
     def test_tray_start_second_start_close_double_click_exit(self):
         with XSession(size="1280x800x24") as xs:
             start = time.monotonic()
-            proc = xs.spawn([PROGRAM, "/nonexistent/picture.png"])
+            proc = xs.spawn([PROGRAM])
             wait_for(lambda: tray_icon(xs), what="the notification-area icon")
             elapsed = (time.monotonic() - start) * 1000
             self.assertEqual(main_visible(xs), [])

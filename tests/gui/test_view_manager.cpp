@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "ImageHost.h"
+#include "framework/LogicalFont.h"
 #include "platform/RegProfile.h"
 #include "shell/EditorBackground.h"
 #include "shell/ViewManager.h"
@@ -170,6 +171,13 @@ TEST_F(ViewManagerTest, BackgroundStretchesItsPictureUnderTheProductLineAndKeeps
     EXPECT_EQ(out.pixelColor(5, 5), QColor(200, 0, 100));
     EXPECT_EQ(out.pixelColor(600, 10), QColor(200, 0, 100));
 
+    // The logo font is stored as a record of its own and read back the same.
+    EXPECT_EQ(background.logoRecord.lfWeight, FW_BOLD);
+    EXPECT_EQ(background.logoRecord.lfHeight, -MulDiv(18, ScreenDpiY(), 72));
+    EXPECT_EQ(background.logoFont.pixelSize(), MulDiv(18, ScreenDpiY(), 72));
+    background.logoFont.setItalic(true);
+    background.logoFont.setPixelSize(31);
+
     {
         CRegProfile profile(host.RegNames(), false);
         ASSERT_TRUE(profile.OpenRootCreate(RegRoot::CurrentUser));
@@ -183,6 +191,53 @@ TEST_F(ViewManagerTest, BackgroundStretchesItsPictureUnderTheProductLineAndKeeps
     EXPECT_EQ(again.dispType, CEditorBackground::Stretch);
     EXPECT_EQ(again.fileName, bmp);
     EXPECT_FALSE(again.bitmap.isNull());
+    EXPECT_EQ(again.logoFont, background.logoFont);
+    EXPECT_EQ(again.logoRecord.lfFaceName, "Times New Roman");
+    EXPECT_EQ(again.logoRecord.lfHeight, -31);
+    EXPECT_EQ(again.logoRecord.lfPitchAndFamily, FF_ROMAN);
 }
 
 } // namespace
+
+namespace {
+
+bool Enabled(ImageHost& host, int id) {
+    CCmdUI ui(id);
+    return host.RouteCommand(id, &ui) && ui.m_enabled;
+}
+
+} // namespace
+
+// Minimized windows dragged about go back into rows along the bottom, in opening order, the
+// open ones staying where they are.
+TEST_F(ViewManagerTest, ArrangeIconsLinesUpMinimizedWindowsAlongTheBottom) {
+    EXPECT_FALSE(Enabled(host, ID_WINDOW_ARRANGE));
+    std::vector<QMdiSubWindow*> windows;
+    for (int i = 0; i < 5; ++i) windows.push_back(Child(host.NewImage()));
+    EXPECT_TRUE(Enabled(host, ID_WINDOW_ARRANGE));
+    QMdiArea* mdi = host.Frame().MDIClient();
+    windows[4]->showNormal();
+    windows[4]->setGeometry(100, 50, 200, 150);
+    for (int i = 0; i < 4; ++i) {
+        windows[i]->showMinimized();
+        windows[i]->move(40 * i + 7, 30 * i + 11);
+    }
+    QCoreApplication::processEvents();
+    // Room for three minimized windows a row.
+    const int w = windows[0]->width();
+    const int h = windows[0]->height();
+    host.Frame().resize(3 * w + w / 2 + host.Frame().width() - mdi->viewport()->width(),
+                        host.Frame().height());
+    QCoreApplication::processEvents();
+    const int bottom = mdi->viewport()->height();
+    const int perRow = std::max(1, mdi->viewport()->width() / w);
+    EXPECT_EQ(perRow, 3);
+
+    host.Frame().ExecuteCommand(ID_WINDOW_ARRANGE);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(windows[i]->geometry(),
+                  QRect(i % perRow * w, bottom - (i / perRow + 1) * h, w, h))
+            << i;
+    EXPECT_EQ(windows[4]->geometry(), QRect(100, 50, 200, 150));
+    EXPECT_TRUE(windows[0]->isMinimized());
+}

@@ -58,6 +58,21 @@ TEST_F(ViewManagerTest, TabsInOpeningOrderFollowTheActiveWindowWithColoursAndTip
     EXPECT_EQ(tabs->TextColor(0), QColor(0, 0, 255));
     EXPECT_EQ(tabs->TextColor(1), QColor(0x32, 0x32, 0x32));
     EXPECT_TRUE(tabs->TextFont(0) != tabs->TextFont(1));
+    // Each title fits beside its icon in whichever font it is drawn, the selected one too.
+    for (int selected : {0, 2}) {
+        host.Frame().MDIClient()->setActiveSubWindow(Child(selected ? c : a));
+        bar->OnIdleUpdate();
+        for (int i = 0; i < 3; ++i) {
+            const QRect text = tabs->TextRect(i);
+            EXPECT_GE(text.width(),
+                      QFontMetrics(tabs->TextFont(i)).horizontalAdvance(tabs->tabText(i)))
+                << i;
+            EXPECT_GT(text.left(), tabs->IconRect(i).right()) << i;
+            EXPECT_TRUE(tabs->tabRect(i).contains(text)) << i;
+        }
+    }
+    host.Frame().MDIClient()->setActiveSubWindow(Child(a));
+    bar->OnIdleUpdate();
     b->SetModifiedFlag(true);
     a->SetModifiedFlag(true);
     EXPECT_EQ(tabs->TextColor(1), QColor(255, 0, 0));

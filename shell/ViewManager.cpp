@@ -25,6 +25,9 @@ CDocument* DocumentOf(QMdiSubWindow* window) {
 
 CViewTabCtrl::CViewTabCtrl(QWidget* parent) : QTabBar(parent) {
     setFocusPolicy(Qt::NoFocus);
+    // The right button opens the tab's own menu; the main window's menu of bars, which the
+    // event would reach through the bar, must not open on top of it.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     setDrawBase(false);
     setExpanding(false);
     setElideMode(Qt::ElideNone);

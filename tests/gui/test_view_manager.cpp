@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "ImageHost.h"
@@ -116,6 +117,36 @@ TEST_F(ViewManagerTest, ClosingWindowsKeepsTheOrderAndTheRowHidesWithoutActiveWi
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(bar->GetCount(), 0);
     EXPECT_EQ(bar->TabCtrl()->count(), 0);
+}
+
+// The tab's own menu is the only one: the main window's menu of bars must not open on top.
+TEST_F(ViewManagerTest, RightClickActivatesTheTabsWindowAndOpensOnlyTheTabMenu) {
+    CDocument* a = host.NewImage();
+    host.NewImage();
+    bar->OnIdleUpdate();
+    CViewTabCtrl* tabs = bar->TabCtrl();
+    std::vector<QPoint> menus;
+    tabs->onContextMenu = [&](const QPoint& at) { menus.push_back(at); };
+    const QPoint at = tabs->tabRect(0).center();
+    QTest::mouseClick(tabs, Qt::RightButton, {}, at);
+    EXPECT_EQ(host.Frame().MDIClient()->activeSubWindow(), Child(a));
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0], tabs->mapToGlobal(at));
+
+    struct Count : QObject {
+        int menus = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() != QEvent::ContextMenu) return false;
+            ++menus;
+            return true;
+        }
+    } frameMenus;
+    host.Frame().installEventFilter(&frameMenus);
+    bar->installEventFilter(&frameMenus);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, tabs->mapToGlobal(at));
+    QApplication::sendEvent(tabs, &event);
+    EXPECT_EQ(frameMenus.menus, 0);
 }
 
 TEST_F(ViewManagerTest, WindowsDialogEnablesBySelectionAndClosesUpwardsUntilACancel) {

@@ -91,9 +91,12 @@ QRect CEditorBackground::ProductLineRect(const QRect& client) const {
 void CEditorBackground::Paint(QPainter& painter, const QRect& client) const {
     painter.fillRect(client, backColor);
     if (!bitmap.isNull()) {
-        if (dispType == Tile)
+        // A tiled picture is the whole background: no product line over it.
+        if (dispType == Tile) {
             painter.drawTiledPixmap(client, QPixmap::fromImage(bitmap));
-        else if (dispType == Stretch)
+            return;
+        }
+        if (dispType == Stretch)
             painter.drawImage(client, bitmap);
         else
             painter.drawImage(client.center() - QPoint(bitmap.width(), bitmap.height()) / 2,

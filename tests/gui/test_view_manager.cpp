@@ -216,6 +216,23 @@ TEST_F(ViewManagerTest, BackgroundStretchesItsPictureUnderTheProductLineAndKeeps
     }
     EXPECT_EQ(out.pixelColor(5, 5), QColor(200, 0, 100));
     EXPECT_EQ(out.pixelColor(600, 10), QColor(200, 0, 100));
+    // The product line is drawn over a stretched picture, not over a tiled one.
+    const auto inkInLine = [&] {
+        int ink = 0;
+        const QRect seen = line & client;
+        for (int y = seen.top(); y <= seen.bottom(); ++y)
+            for (int x = seen.left(); x <= seen.right(); ++x)
+                ink += out.pixelColor(x, y) != QColor(200, 0, 100);
+        return ink;
+    };
+    EXPECT_GT(inkInLine(), 0);
+    background.dispType = CEditorBackground::Tile;
+    {
+        QPainter painter(&out);
+        background.Paint(painter, client);
+    }
+    EXPECT_EQ(inkInLine(), 0);
+    background.dispType = CEditorBackground::Stretch;
 
     // The logo font is stored as a record of its own and read back the same.
     EXPECT_EQ(background.logoRecord.lfWeight, FW_BOLD);

@@ -4,6 +4,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <algorithm>
 
 #include "framework/DocView.h"
 #include "framework/WinApp.h"
@@ -32,7 +33,8 @@ CMDIFrameWnd::CMDIFrameWnd() : m_mdi(new QMdiArea(this)) {
     OnUpdate(ID_VIEW_STATUS_BAR, [this](CCmdUI& ui) { ui.SetCheck(statusBar()->isVisible()); });
     OnCommand(ID_WINDOW_CASCADE, [this] { m_mdi->cascadeSubWindows(); });
     OnCommand(ID_WINDOW_TILE_HORZ, [this] { m_mdi->tileSubWindows(); });
-    for (int id : {ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ})
+    OnCommand(ID_WINDOW_ARRANGE, [this] { ArrangeMinimized(m_mdi); });
+    for (int id : {ID_WINDOW_CASCADE, ID_WINDOW_TILE_HORZ, ID_WINDOW_ARRANGE})
         OnUpdate(id, [this](CCmdUI& ui) { ui.Enable(m_mdi->activeSubWindow() != nullptr); });
     OnCommand(ID_NEXT_PANE, [this] { m_mdi->activateNextSubWindow(); });
     OnCommand(ID_PREV_PANE, [this] { m_mdi->activatePreviousSubWindow(); });
@@ -46,6 +48,25 @@ CMDIFrameWnd::CMDIFrameWnd() : m_mdi(new QMdiArea(this)) {
         }
     });
     OnUpdate(ID_WINDOW_NEW, [this](CCmdUI& ui) { ui.Enable(GetActiveDocument() != nullptr); });
+}
+
+void ArrangeMinimized(QMdiArea* mdi) {
+    const int width = mdi->viewport()->width();
+    int x = 0;
+    int rowBottom = mdi->viewport()->height();
+    int rowHeight = 0;
+    for (QMdiSubWindow* window : mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (!window->isMinimized() || window->isHidden()) continue;
+        const QSize size = window->size();
+        if (x > 0 && x + size.width() > width) {
+            rowBottom -= rowHeight;
+            x = 0;
+            rowHeight = 0;
+        }
+        window->move(x, rowBottom - size.height());
+        x += size.width();
+        rowHeight = std::max(rowHeight, size.height());
+    }
 }
 
 CMDIChildWnd* CMDIFrameWnd::MDIGetActive() const {

@@ -14,6 +14,10 @@ class CMDIChildWnd;
 class CView;
 class CDocument;
 
+// Arrange Icons: the minimized windows in rows along the bottom of the area, from the left,
+// in opening order; a row that is full continues above the last one.
+void ArrangeMinimized(QMdiArea* mdi);
+
 // The MDI main window: menus built from data, tool bars and shortcuts from the command table,
 // and every command offered along the route before it runs.
 class CMDIFrameWnd : public QMainWindow, public CCmdTarget {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -116,6 +117,20 @@ LONG CRegProfile::StringValue(const std::string& name, std::string& text) {
     }
     m_dirty = true;
     return SECTION.SetString(name, text);
+}
+
+LONG CRegProfile::BinaryValue(const std::string& name, std::vector<uint8_t>& bytes) {
+    if (m_loading) {
+        DWORD type = 0;
+        std::vector<uint8_t> read;
+        LONG rc = SECTION.QueryValue(name, &type, &read);
+        if (rc != ERROR_SUCCESS) return rc;
+        if (type != REG_BINARY) return ERROR_INVALID_DATA;
+        bytes = std::move(read);
+        return rc;
+    }
+    m_dirty = true;
+    return SECTION.SetValue(name, REG_BINARY, bytes.data(), bytes.size());
 }
 
 LONG CRegProfile::DwordValue(const std::string& name, DWORD& value) {

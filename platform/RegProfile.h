@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/Registry.h"
 
@@ -40,6 +42,8 @@ public:
     LONG WordValue(const std::string& name, unsigned& value); // 16 bits in a 32-bit slot
     LONG PointValue(const std::string& name, POINT& pt);
     LONG RectValue(const std::string& name, RECT& rc);
+    // REG_BINARY; reading replaces bytes only when the value holds binary data.
+    LONG BinaryValue(const std::string& name, std::vector<uint8_t>& bytes);
 
     // Saving mode only: removes a value of the current section.
     LONG RemoveValue(const std::string& name);

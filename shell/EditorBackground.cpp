@@ -8,6 +8,7 @@
 #include <QPalette>
 
 #include "dialogs/AboutDlg.h"
+#include "framework/LogicalFont.h"
 #include "platform/RegProfile.h"
 
 namespace {
@@ -29,13 +30,22 @@ CEditorBackground::CEditorBackground(QMdiArea* mdi) : QObject(mdi), m_mdi(mdi) {
     const QPalette palette = QApplication::palette();
     backColor = palette.color(QPalette::Dark);
     logoColor = palette.color(QPalette::Button);
-    logoFont = QFont("Times New Roman", 18, QFont::Bold);
-    logoFont.setStyleHint(QFont::Serif);
+    logoRecord.lfHeight = CharacterHeight(18, ScreenDpiY());
+    logoRecord.lfWeight = FW_BOLD;
+    logoRecord.lfPitchAndFamily = FF_ROMAN;
+    logoRecord.lfFaceName = "Times New Roman";
+    logoFont = FontFromLogFont(logoRecord);
     mdi->viewport()->installEventFilter(this);
 }
 
 void CEditorBackground::Load(CRegProfile& profile) {
     profile.SetSection("Settings");
+    std::vector<uint8_t> bytes;
+    if (profile.BinaryValue("TVLogoFont", bytes) == 0)
+        if (auto record = UnpackLogFont(bytes.data(), bytes.size())) {
+            logoRecord = *record;
+            logoFont = FontFromLogFont(logoRecord);
+        }
     profile.IntValue("TVBkBitmap", bkBitmap);
     ColorValue(profile, "TVLogoColor", logoColor);
     ColorValue(profile, "TVBackColor", backColor);
@@ -49,6 +59,9 @@ void CEditorBackground::Load(CRegProfile& profile) {
 
 void CEditorBackground::Save(CRegProfile& profile) {
     profile.SetSection("Settings");
+    const auto packed = PackLogFont(LogFontFromFont(logoFont, ScreenDpiY(), logoRecord));
+    std::vector<uint8_t> bytes(packed.begin(), packed.end());
+    profile.BinaryValue("TVLogoFont", bytes);
     ColorValue(profile, "TVLogoColor", logoColor);
     ColorValue(profile, "TVBackColor", backColor);
     profile.IntValue("TVDispType", dispType);
@@ -78,9 +91,12 @@ QRect CEditorBackground::ProductLineRect(const QRect& client) const {
 void CEditorBackground::Paint(QPainter& painter, const QRect& client) const {
     painter.fillRect(client, backColor);
     if (!bitmap.isNull()) {
-        if (dispType == Tile)
+        // A tiled picture is the whole background: no product line over it.
+        if (dispType == Tile) {
             painter.drawTiledPixmap(client, QPixmap::fromImage(bitmap));
-        else if (dispType == Stretch)
+            return;
+        }
+        if (dispType == Stretch)
             painter.drawImage(client, bitmap);
         else
             painter.drawImage(client.center() - QPoint(bitmap.width(), bitmap.height()) / 2,

@@ -7,6 +7,8 @@
 #include <QRect>
 #include <QString>
 
+#include "platform/LogFont.h"
+
 class QMdiArea;
 class QPainter;
 class CRegProfile;
@@ -37,6 +39,8 @@ public:
     QString fileName;
     QFont logoFont;
     QImage bitmap;
+    // The record the logo font was made from: what a QFont cannot hold is written back as read.
+    LOGFONT logoRecord;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -13,6 +13,9 @@
 namespace {
 constexpr int kTabRowHeight = 26;
 constexpr int kFitFallback = 15;
+constexpr int kTabMargin = 4;
+constexpr int kIconSize = 16;
+constexpr int kTextGap = 4;
 
 CDocument* DocumentOf(QMdiSubWindow* window) {
     auto* child = dynamic_cast<CMDIChildWnd*>(window);
@@ -22,6 +25,9 @@ CDocument* DocumentOf(QMdiSubWindow* window) {
 
 CViewTabCtrl::CViewTabCtrl(QWidget* parent) : QTabBar(parent) {
     setFocusPolicy(Qt::NoFocus);
+    // The right button opens the tab's own menu; the main window's menu of bars, which the
+    // event would reach through the bar, must not open on top of it.
+    setContextMenuPolicy(Qt::PreventContextMenu);
     setDrawBase(false);
     setExpanding(false);
     setElideMode(Qt::ElideNone);
@@ -48,6 +54,18 @@ const QFont& CViewTabCtrl::TextFont(int index) const {
     return index == currentIndex() ? m_selectedFont : m_normalFont;
 }
 
+QRect CViewTabCtrl::IconRect(int index) const {
+    const QRect r = tabRect(index).adjusted(kTabMargin, 2, -kTabMargin, -2);
+    const int indent = fontMetrics().horizontalAdvance(' ');
+    return QRect(r.left() + indent, r.center().y() - kIconSize / 2, kIconSize, kIconSize);
+}
+
+QRect CViewTabCtrl::TextRect(int index) const {
+    QRect r = tabRect(index).adjusted(kTabMargin, 2, -kTabMargin, -2);
+    r.setLeft(IconRect(index).right() + 1 + kTextGap);
+    return r;
+}
+
 void CViewTabCtrl::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     for (int i = 0; i < count(); ++i) {
@@ -56,16 +74,10 @@ void CViewTabCtrl::paintEvent(QPaintEvent*) {
         option.text.clear();
         option.icon = QIcon();
         painter.drawControl(QStyle::CE_TabBarTabShape, option);
-        QRect r = tabRect(i).adjusted(4, 2, -4, -2);
-        if (QMdiSubWindow* window = Window(i)) {
-            const int indent = fontMetrics().horizontalAdvance(' ');
-            const QRect iconRect(r.left() + indent, r.center().y() - 8, 16, 16);
-            window->windowIcon().paint(&painter, iconRect);
-            r.setLeft(iconRect.right() + 1);
-        }
+        if (QMdiSubWindow* window = Window(i)) window->windowIcon().paint(&painter, IconRect(i));
         painter.setFont(TextFont(i));
         painter.setPen(TextColor(i));
-        painter.drawText(r, Qt::AlignCenter | Qt::TextSingleLine, tabText(i));
+        painter.drawText(TextRect(i), Qt::AlignCenter | Qt::TextSingleLine, tabText(i));
     }
 }
 
@@ -182,4 +194,13 @@ void CViewManager::OnIdleUpdate() {
         m_tabs->setCurrentIndex(tab);
     }
     m_tabs->update();
+}
+
+QSize CViewTabCtrl::tabSizeHint(int index) const {
+    const QString text = tabText(index);
+    const int textWidth = std::max(QFontMetrics(m_selectedFont).horizontalAdvance(text),
+                                   QFontMetrics(m_normalFont).horizontalAdvance(text));
+    const int indent = fontMetrics().horizontalAdvance(' ');
+    const int width = 2 * kTabMargin + indent + kIconSize + kTextGap + textWidth + kTextGap;
+    return QSize(width, std::max(QTabBar::tabSizeHint(index).height(), kIconSize + 4));
 }

@@ -22,11 +22,17 @@ public:
     QColor TextColor(int index) const;
     const QFont& TextFont(int index) const;
     QMdiSubWindow* Window(int index) const;
+    // Where a tab's icon and its title are drawn.
+    QRect IconRect(int index) const;
+    QRect TextRect(int index) const;
 
     // Right click over a tab, after that tab's window was activated.
     std::function<void(const QPoint& globalPos)> onContextMenu;
 
 protected:
+    // Wide enough for the icon and the title in the wider of the two fonts, so that a tab
+    // keeps its width when it is selected.
+    QSize tabSizeHint(int index) const override;
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 

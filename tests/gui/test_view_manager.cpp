@@ -7,9 +7,11 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "ImageHost.h"
+#include "framework/LogicalFont.h"
 #include "platform/RegProfile.h"
 #include "shell/EditorBackground.h"
 #include "shell/ViewManager.h"
@@ -57,6 +59,21 @@ TEST_F(ViewManagerTest, TabsInOpeningOrderFollowTheActiveWindowWithColoursAndTip
     EXPECT_EQ(tabs->TextColor(0), QColor(0, 0, 255));
     EXPECT_EQ(tabs->TextColor(1), QColor(0x32, 0x32, 0x32));
     EXPECT_TRUE(tabs->TextFont(0) != tabs->TextFont(1));
+    // Each title fits beside its icon in whichever font it is drawn, the selected one too.
+    for (int selected : {0, 2}) {
+        host.Frame().MDIClient()->setActiveSubWindow(Child(selected ? c : a));
+        bar->OnIdleUpdate();
+        for (int i = 0; i < 3; ++i) {
+            const QRect text = tabs->TextRect(i);
+            EXPECT_GE(text.width(),
+                      QFontMetrics(tabs->TextFont(i)).horizontalAdvance(tabs->tabText(i)))
+                << i;
+            EXPECT_GT(text.left(), tabs->IconRect(i).right()) << i;
+            EXPECT_TRUE(tabs->tabRect(i).contains(text)) << i;
+        }
+    }
+    host.Frame().MDIClient()->setActiveSubWindow(Child(a));
+    bar->OnIdleUpdate();
     b->SetModifiedFlag(true);
     a->SetModifiedFlag(true);
     EXPECT_EQ(tabs->TextColor(1), QColor(255, 0, 0));
@@ -100,6 +117,36 @@ TEST_F(ViewManagerTest, ClosingWindowsKeepsTheOrderAndTheRowHidesWithoutActiveWi
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(bar->GetCount(), 0);
     EXPECT_EQ(bar->TabCtrl()->count(), 0);
+}
+
+// The tab's own menu is the only one: the main window's menu of bars must not open on top.
+TEST_F(ViewManagerTest, RightClickActivatesTheTabsWindowAndOpensOnlyTheTabMenu) {
+    CDocument* a = host.NewImage();
+    host.NewImage();
+    bar->OnIdleUpdate();
+    CViewTabCtrl* tabs = bar->TabCtrl();
+    std::vector<QPoint> menus;
+    tabs->onContextMenu = [&](const QPoint& at) { menus.push_back(at); };
+    const QPoint at = tabs->tabRect(0).center();
+    QTest::mouseClick(tabs, Qt::RightButton, {}, at);
+    EXPECT_EQ(host.Frame().MDIClient()->activeSubWindow(), Child(a));
+    EXPECT_EQ(tabs->currentIndex(), 0);
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0], tabs->mapToGlobal(at));
+
+    struct Count : QObject {
+        int menus = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() != QEvent::ContextMenu) return false;
+            ++menus;
+            return true;
+        }
+    } frameMenus;
+    host.Frame().installEventFilter(&frameMenus);
+    bar->installEventFilter(&frameMenus);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, tabs->mapToGlobal(at));
+    QApplication::sendEvent(tabs, &event);
+    EXPECT_EQ(frameMenus.menus, 0);
 }
 
 TEST_F(ViewManagerTest, WindowsDialogEnablesBySelectionAndClosesUpwardsUntilACancel) {
@@ -169,6 +216,30 @@ TEST_F(ViewManagerTest, BackgroundStretchesItsPictureUnderTheProductLineAndKeeps
     }
     EXPECT_EQ(out.pixelColor(5, 5), QColor(200, 0, 100));
     EXPECT_EQ(out.pixelColor(600, 10), QColor(200, 0, 100));
+    // The product line is drawn over a stretched picture, not over a tiled one.
+    const auto inkInLine = [&] {
+        int ink = 0;
+        const QRect seen = line & client;
+        for (int y = seen.top(); y <= seen.bottom(); ++y)
+            for (int x = seen.left(); x <= seen.right(); ++x)
+                ink += out.pixelColor(x, y) != QColor(200, 0, 100);
+        return ink;
+    };
+    EXPECT_GT(inkInLine(), 0);
+    background.dispType = CEditorBackground::Tile;
+    {
+        QPainter painter(&out);
+        background.Paint(painter, client);
+    }
+    EXPECT_EQ(inkInLine(), 0);
+    background.dispType = CEditorBackground::Stretch;
+
+    // The logo font is stored as a record of its own and read back the same.
+    EXPECT_EQ(background.logoRecord.lfWeight, FW_BOLD);
+    EXPECT_EQ(background.logoRecord.lfHeight, -MulDiv(18, ScreenDpiY(), 72));
+    EXPECT_EQ(background.logoFont.pixelSize(), MulDiv(18, ScreenDpiY(), 72));
+    background.logoFont.setItalic(true);
+    background.logoFont.setPixelSize(31);
 
     {
         CRegProfile profile(host.RegNames(), false);
@@ -183,6 +254,53 @@ TEST_F(ViewManagerTest, BackgroundStretchesItsPictureUnderTheProductLineAndKeeps
     EXPECT_EQ(again.dispType, CEditorBackground::Stretch);
     EXPECT_EQ(again.fileName, bmp);
     EXPECT_FALSE(again.bitmap.isNull());
+    EXPECT_EQ(again.logoFont, background.logoFont);
+    EXPECT_EQ(again.logoRecord.lfFaceName, "Times New Roman");
+    EXPECT_EQ(again.logoRecord.lfHeight, -31);
+    EXPECT_EQ(again.logoRecord.lfPitchAndFamily, FF_ROMAN);
 }
 
 } // namespace
+
+namespace {
+
+bool Enabled(ImageHost& host, int id) {
+    CCmdUI ui(id);
+    return host.RouteCommand(id, &ui) && ui.m_enabled;
+}
+
+} // namespace
+
+// Minimized windows dragged about go back into rows along the bottom, in opening order, the
+// open ones staying where they are.
+TEST_F(ViewManagerTest, ArrangeIconsLinesUpMinimizedWindowsAlongTheBottom) {
+    EXPECT_FALSE(Enabled(host, ID_WINDOW_ARRANGE));
+    std::vector<QMdiSubWindow*> windows;
+    for (int i = 0; i < 5; ++i) windows.push_back(Child(host.NewImage()));
+    EXPECT_TRUE(Enabled(host, ID_WINDOW_ARRANGE));
+    QMdiArea* mdi = host.Frame().MDIClient();
+    windows[4]->showNormal();
+    windows[4]->setGeometry(100, 50, 200, 150);
+    for (int i = 0; i < 4; ++i) {
+        windows[i]->showMinimized();
+        windows[i]->move(40 * i + 7, 30 * i + 11);
+    }
+    QCoreApplication::processEvents();
+    // Room for three minimized windows a row.
+    const int w = windows[0]->width();
+    const int h = windows[0]->height();
+    host.Frame().resize(3 * w + w / 2 + host.Frame().width() - mdi->viewport()->width(),
+                        host.Frame().height());
+    QCoreApplication::processEvents();
+    const int bottom = mdi->viewport()->height();
+    const int perRow = std::max(1, mdi->viewport()->width() / w);
+    EXPECT_EQ(perRow, 3);
+
+    host.Frame().ExecuteCommand(ID_WINDOW_ARRANGE);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(windows[i]->geometry(),
+                  QRect(i % perRow * w, bottom - (i / perRow + 1) * h, w, h))
+            << i;
+    EXPECT_EQ(windows[4]->geometry(), QRect(100, 50, 200, 150));
+    EXPECT_TRUE(windows[0]->isMinimized());
+}

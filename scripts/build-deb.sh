@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package build/deb/orvane-screen_<version>_<arch>.deb in its own build folder,
-# with the optimisation the tests run with,
-# configured for /usr (the hook library then goes to the multi-arch folder), and checks it with
-# dpkg-deb and, when it is installed, lintian. Prints how long it took.
+# configured for /usr (the hook library then goes to the multi-arch folder) with the
+# optimisation the tests run with, and checks it: its fields, that the unpacked program finds
+# its hook library, and lintian (errors fail). Prints how long it took.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
@@ -15,7 +15,15 @@ cmake --build "$dir" -j"$(nproc)" --target OrvaneScreen TilletHook program_icons
 rm -f "$dir"/*.deb
 (cd "$dir" && cpack -G DEB >/dev/null)
 deb=$(ls "$dir"/*.deb)
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb" Package Version Architecture Depends Recommends Installed-Size
+# Unpacked anywhere, the program finds its hook library inside the package's own tree.
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+if ! ldd "$unpacked/usr/bin/OrvaneScreen" | grep -q "libTilletHook.so.1 => $unpacked/"; then
+  echo "build-deb: the packaged program does not find its hook library" >&2
+  exit 1
+fi
 if command -v lintian >/dev/null; then
   # The package's own checks; warnings are printed, errors fail the build.
   lintian --fail-on error "$deb"

@@ -34,7 +34,7 @@ PACKAGES=(
   fonts-dejavu-core
   # the installed desktop entry and AppStream data are validated; the Debian package is
   # checked with lintian (scripts/build-deb.sh)
-  desktop-file-utils appstream dpkg-dev fakeroot file lintian
+  desktop-file-utils appstream dpkg-dev file lintian
 )
 
 missing=()

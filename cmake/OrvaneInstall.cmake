@@ -1,5 +1,6 @@
 # What `cmake --install` puts under the prefix, and the Debian package made from it
-# (`cpack -G DEB` in the build folder, or scripts/build-deb.sh).
+# (scripts/build-deb.sh runs cpack in a build folder configured for /usr, so that the hook
+# library lands in the multi-arch folder).
 #
 #   bin/OrvaneScreen                             finds the hook library through its RUNPATH
 #   <libdir>/orvane-screen/libTilletHook.so.1

@@ -30,7 +30,14 @@ std::string HelpTopicPath(int topic) {
 std::string HelpLocation(const std::string& programPath, const std::string& topicPath) {
     size_t slash = programPath.rfind('/');
     std::string dir = slash == std::string::npos ? programPath : programPath.substr(0, slash);
-    return dir + "/help/" + topicPath;
+    const std::string beside = dir + "/help";
+    // An installed program keeps its pages with its other data, not beside itself.
+    const std::string installed = dir + "/" ORVANE_DATA_FROM_PROGRAM "/help";
+    struct stat st {};
+    if (::stat(beside.c_str(), &st) != 0 && ::stat(installed.c_str(), &st) == 0 &&
+        S_ISDIR(st.st_mode))
+        return installed + "/" + topicPath;
+    return beside + "/" + topicPath;
 }
 
 std::string AutostartFile() {

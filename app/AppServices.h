@@ -7,8 +7,10 @@
 
 // The page (and anchor) of a help topic number; any other number is the index page.
 std::string HelpTopicPath(int topic);
-// The help pages live in "help" beside the program: <program dir>/help/<page>#<anchor>.
-// Returns the full path including the anchor.
+// The help pages live in "help" beside the program (<program dir>/help/<page>#<anchor>, as in
+// the build tree), or, when there is none, in the installed data folder
+// (<prefix>/share/orvane-screen/help for <prefix>/bin/OrvaneScreen). Returns the full path
+// including the anchor.
 std::string HelpLocation(const std::string& programPath, const std::string& topicPath);
 
 // $XDG_CONFIG_HOME/autostart/OrvaneScreen.desktop (else ~/.config/autostart/...).

@@ -1,8 +1,6 @@
 #include "framework/Commands.h"
+#include "framework/CommandImages.h"
 
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
 #include <QStringList>
 
 namespace {
@@ -114,103 +112,6 @@ const std::vector<CommandInfo> kTable = {
     {ID_HOME_PAGE, "Orvane Screen &Home Page", "", "go-home", "Visit the product web page"},
 };
 
-QPixmap Canvas() {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    return pm;
-}
-
-QIcon Draw(int id) {
-    QPixmap pm = Canvas();
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    const QColor ink(0x1f, 0x4e, 0x8c), fill(0xa8, 0xc8, 0xf0);
-    QPen dashed(ink, 1, Qt::DashLine);
-    p.setPen(QPen(ink, 1));
-    p.setBrush(fill);
-    switch (id) {
-    case ID_CAPTURE_ACTIVE_WINDOW:
-    case ID_CAPTURE_SINGLE_WINDOW:
-        p.drawRect(1, 2, 13, 11);
-        p.fillRect(2, 3, 12, 3, ink);
-        break;
-    case ID_CAPTURE_ACTIVE_CLIENT:
-        p.drawRect(1, 2, 13, 11);
-        p.fillRect(2, 3, 12, 2, ink);
-        p.setPen(dashed);
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(3, 6, 9, 5);
-        break;
-    case ID_CAPTURE_CONTROL:
-        p.drawRoundedRect(2, 5, 12, 6, 2, 2);
-        break;
-    case ID_CAPTURE_RECTANGLE:
-        p.setPen(dashed);
-        p.drawRect(1, 3, 13, 9);
-        break;
-    case ID_CAPTURE_SQUARE:
-        p.setPen(dashed);
-        p.drawRect(2, 2, 11, 11);
-        break;
-    case ID_CAPTURE_CIRCLE:
-        p.setPen(dashed);
-        p.drawEllipse(QRectF(1.5, 1.5, 12, 12));
-        break;
-    case ID_CAPTURE_ELLIPSE:
-        p.setPen(dashed);
-        p.drawEllipse(QRectF(0.5, 3.5, 14, 9));
-        break;
-    case ID_CAPTURE_POLYGON: {
-        p.setPen(dashed);
-        const QPointF pts[] = {{2, 13}, {4, 2}, {9, 6}, {14, 3}, {13, 14}};
-        p.drawPolygon(pts, 5);
-        break;
-    }
-    case ID_CAPTURE_MENU:
-        p.drawRect(3, 1, 10, 14);
-        for (int y = 4; y < 14; y += 3) p.drawLine(5, y, 11, y);
-        break;
-    case ID_CAPTURE_DESKTOP:
-        p.drawRect(1, 2, 14, 9);
-        p.drawLine(8, 11, 8, 13);
-        p.drawLine(5, 14, 11, 14);
-        break;
-    case ID_CAPTURE_REPEAT_LAST: {
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(ink, 2));
-        p.drawArc(QRectF(2, 2, 12, 12), 30 * 16, 270 * 16);
-        p.setBrush(ink);
-        const QPointF head[] = {{14, 1}, {14, 7}, {9, 5}};
-        p.drawPolygon(head, 3);
-        break;
-    }
-    case ID_CAPTURE_DEFAULT:
-        p.drawRect(1, 3, 14, 10);
-        p.setBrush(QColor(0xd0, 0x30, 0x30));
-        p.drawEllipse(QRectF(5, 5, 6, 6));
-        break;
-    case ID_CAPTURE_OPTIONS:
-        p.setBrush(Qt::NoBrush);
-        p.setPen(QPen(ink, 2));
-        p.drawEllipse(QRectF(4, 4, 8, 8));
-        for (int k = 0; k < 4; ++k) {
-            p.save();
-            p.translate(8, 8);
-            p.rotate(45.0 * k);
-            p.drawLine(0, -7, 0, 7);
-            p.restore();
-        }
-        break;
-    default: {
-        // Commands without a drawing of their own get none; the menu shows text only.
-        p.end();
-        return {};
-    }
-    }
-    p.end();
-    return QIcon(pm);
-}
-
 } // namespace
 
 const std::vector<CommandInfo>& CommandTable() {
@@ -252,36 +153,16 @@ QString CommandToolTip(int id) {
 }
 
 QIcon OwnCommandIcon(int id) {
-    return Draw(id);
+    return DrawnCommandIcon(id);
 }
 
 QIcon CommandIcon(int id) {
     const CommandInfo* c = FindCommand(id);
     if (c && c->themeIcon && QIcon::hasThemeIcon(QString::fromLatin1(c->themeIcon)))
         return QIcon::fromTheme(QString::fromLatin1(c->themeIcon));
-    return Draw(id);
+    return DrawnCommandIcon(id);
 }
 
 QIcon ProgramIcon() {
-    QIcon icon;
-    for (int size : {16, 32, 48}) {
-        QPixmap pm(size, size);
-        pm.fill(Qt::transparent);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        const double s = size / 16.0;
-        p.scale(s, s);
-        // A camera lens inside a dashed selection frame.
-        p.setPen(QPen(QColor(0x1f, 0x4e, 0x8c), 1.2, Qt::DashLine));
-        p.setBrush(QColor(0xe8, 0xf0, 0xfc));
-        p.drawRect(QRectF(0.8, 0.8, 14.4, 14.4));
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0x1f, 0x4e, 0x8c));
-        p.drawEllipse(QRectF(3, 3, 10, 10));
-        p.setBrush(QColor(0x6f, 0xb0, 0xff));
-        p.drawEllipse(QRectF(5.5, 5.5, 5, 5));
-        p.end();
-        icon.addPixmap(pm);
-    }
-    return icon;
+    return DrawnProgramIcon();
 }

@@ -32,6 +32,9 @@ PACKAGES=(
   clang-format-14 clang-tidy-14
   # fonts so that windows under Xvfb show text
   fonts-dejavu-core
+  # the installed desktop entry and AppStream data are validated; the Debian package is
+  # checked with lintian (scripts/build-deb.sh)
+  desktop-file-utils appstream dpkg-dev file lintian
 )
 
 missing=()

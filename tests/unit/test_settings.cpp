@@ -277,6 +277,23 @@ TEST_F(RegistryTest, AutostartEntryAndHelpLocations) {
     EXPECT_EQ(HelpTopicPath(99), "index.htm");
 }
 
+// Installed under a prefix, the pages are in the prefix's data folder; a build tree's pages
+// beside the program come first.
+TEST_F(RegistryTest, HelpPagesOfAnInstalledProgram) {
+    namespace fs = std::filesystem;
+    const fs::path prefix = fs::path(dir) / "prefix";
+    const fs::path installed = prefix / "share/orvane-screen/help";
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(installed);
+    const std::string program = (prefix / "bin/OrvaneScreen").string();
+    const fs::path found = HelpLocation(program, "dialog.htm#resizedialog");
+    EXPECT_EQ(found.filename(), "dialog.htm#resizedialog");
+    EXPECT_TRUE(fs::equivalent(found.parent_path(), installed)) << found;
+
+    fs::create_directories(prefix / "bin/help");
+    EXPECT_EQ(HelpLocation(program, "index.htm"), (prefix / "bin/help/index.htm").string());
+}
+
 // Every topic a Help button opens names a page that is there and an anchor on it.
 TEST(HelpPages, EveryTopicHasItsPageAndAnchor) {
     const std::string pages = std::string(ORVANE_TEST_DATA) + "/../../resources/help/";

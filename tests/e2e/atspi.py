@@ -69,10 +69,10 @@ def read_text(reader, prefix, what):
 COMPONENT = "org.a11y.atspi.Component"
 
 
-def find_centres(reader, name):
-    """The screen points at the centres of the accessible objects named exactly name, where a
-    person would click them. Objects out of sight may report where they were last shown."""
-    found = []
+def walk(reader, visit):
+    """Calls visit(item) on the accessible objects of the desktop, depth first, until it returns
+    something other than None, and returns that (None when it never does). Objects that vanish
+    while being read are skipped."""
     stack = [(str(n), str(p)) for n, p in reader._children(
         "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root")]
     seen = set()
@@ -82,14 +82,34 @@ def find_centres(reader, name):
             continue
         seen.add(item)
         try:
-            if reader._name(*item) == name:
-                obj = reader.bus.get_object(item[0], item[1], introspect=False)
-                x, y, w, h = dbus.Interface(obj, COMPONENT).GetExtents(dbus.UInt32(0), timeout=5)
-                if w > 0 and h > 0 and x >= 0 and y >= 0:
-                    found.append((int(x + w // 2), int(y + h // 2)))
+            result = visit(item)
+            if result is not None:
+                return result
             stack.extend((str(n), str(p)) for n, p in reader._children(*item))
         except dbus.DBusException:
             continue
+    return None
+
+
+def extents(reader, item):
+    """(x, y, width, height) of an accessible object on the screen."""
+    obj = reader.bus.get_object(item[0], item[1], introspect=False)
+    x, y, w, h = dbus.Interface(obj, COMPONENT).GetExtents(dbus.UInt32(0), timeout=5)
+    return int(x), int(y), int(w), int(h)
+
+
+def find_centres(reader, name):
+    """The screen points at the centres of the accessible objects named exactly name, where a
+    person would click them. Objects out of sight may report where they were last shown."""
+    found = []
+
+    def visit(item):
+        if reader._name(*item) == name:
+            x, y, w, h = extents(reader, item)
+            if w > 0 and h > 0 and x >= 0 and y >= 0:
+                found.append((x + w // 2, y + h // 2))
+
+    walk(reader, visit)
     return found
 
 

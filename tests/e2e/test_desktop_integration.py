@@ -15,6 +15,8 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_app import search, xdo  # noqa: E402
+from test_capture import hotkey  # noqa: E402
 from xsession import XSession, wait_for  # noqa: E402
 
 BUILD = os.path.abspath(os.environ.get("ORVANE_BUILD_DIR",
@@ -23,26 +25,6 @@ PROGRAM = os.path.join(BUILD, "bin", "OrvaneScreen")
 ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 CAPTURE_ACTIONS = {"desktop", "active-window", "client-area", "control", "rectangle", "square",
                    "circle", "ellipse", "polygon", "menu", "window", "repeat", "default"}
-
-
-def search(xs, *args):
-    r = subprocess.run(["xdotool", "search"] + list(args), env=xs.env, capture_output=True,
-                       text=True, timeout=10)
-    return [int(w) for w in r.stdout.split()]
-
-
-def xdo(xs, *args):
-    subprocess.run(["xdotool"] + [str(a) for a in args], env=xs.env, check=True, timeout=10)
-
-
-def hotkey(xs, *keys):
-    """Presses the keys in order and lets them go in reverse, as a person does."""
-    args = []
-    for k in keys:
-        args += ["keydown", k]
-    for k in reversed(keys):
-        args += ["keyup", k]
-    xdo(xs, *args)
 
 
 def png_size(path):
@@ -222,7 +204,7 @@ class DesktopIntegration(unittest.TestCase):
 def tool_bar_buttons(reader):
     """(name, screen extents) of every button on the tool bar named "Toolbar"."""
     import dbus
-    from atspi import ACCESSIBLE, COMPONENT
+    from atspi import ACCESSIBLE, extents, walk
 
     def children(item):
         return [(str(n), str(p)) for n, p in reader._children(*item)]
@@ -231,29 +213,15 @@ def tool_bar_buttons(reader):
         obj = reader.bus.get_object(item[0], item[1], introspect=False)
         return str(dbus.Interface(obj, ACCESSIBLE).GetRoleName(timeout=5))
 
-    def extents(item):
-        obj = reader.bus.get_object(item[0], item[1], introspect=False)
-        x, y, w, h = dbus.Interface(obj, COMPONENT).GetExtents(dbus.UInt32(0), timeout=5)
-        return int(x), int(y), int(w), int(h)
+    def visit(item):
+        if role(item) != "tool bar" or reader._name(*item) != "Toolbar":
+            return None
+        found = [(reader._name(*c), extents(reader, c)) for c in children(item)
+                 if role(c) not in ("separator", "filler")]
+        # The overflow button has no name; hidden buttons have no extents.
+        return [b for b in found if b[0] and b[1][2] > 0 and b[1][3] > 0] or None
 
-    stack = children(("org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"))
-    seen = set()
-    while stack and len(seen) < 5000:
-        item = stack.pop()
-        if item in seen:
-            continue
-        seen.add(item)
-        try:
-            if role(item) == "tool bar" and reader._name(*item) == "Toolbar":
-                found = [(reader._name(*c), extents(c)) for c in children(item)
-                         if role(c) not in ("separator", "filler")]
-                # The overflow button has no name; hidden buttons have no extents.
-                found = [b for b in found if b[0] and b[1][2] > 0 and b[1][3] > 0]
-                return found or None
-            stack.extend(children(item))
-        except dbus.DBusException:
-            continue
-    return None
+    return walk(reader, visit)
 
 
 def drawn_pixels(button):

@@ -207,6 +207,8 @@ int ORV_HookKeyboard(unsigned long target, const uint16_t* table) {
     XFree(range);
     if (!g_kbd.context) goto fail;
     XSync(control, False);
+    /* The enable waits for the server's first reply: from then on every key event is
+     * recorded, and read by the thread once it runs. */
     if (!XRecordEnableContextAsync(data, g_kbd.context, OnRecord, NULL)) {
         XRecordFreeContext(control, g_kbd.context);
         goto fail;

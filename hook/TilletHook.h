@@ -31,7 +31,9 @@ extern "C" {
 extern TILLETHOOK_API uint32_t ORVM_ForwardKeyboardMessage;
 extern TILLETHOOK_API uint32_t ORVM_ForwardMouseMessage;
 
-/* Window handles are X window ids, the cursor an X cursor id. Results: 1 true, 0 false. */
+/* Window handles are X window ids, the cursor an X cursor id. Results: 1 true, 0 false.
+ * ORV_HookKeyboard returns once the X server records key events: a hotkey released after
+ * the call is seen, which lets a program install its hotkeys before it shows itself. */
 TILLETHOOK_API int ORV_HookKeyboard(unsigned long target, const uint16_t* table);
 TILLETHOOK_API int ORV_UnHookKeyboard(void);
 TILLETHOOK_API int ORV_HookMouse(unsigned long target, unsigned long cursor);

@@ -199,16 +199,18 @@ bool CMainFrame::Create() {
     ApplyWindowClass();
     QCoreApplication::instance()->installNativeEventFilter(this);
 
+    // Without an X display the program still runs; each capture then says why it cannot.
+    m_capture->Open();
+    // Hotkeys are live before anything of the program shows: whoever presses one the moment
+    // the icon or the window appears must not lose the press.
+    InstallHotkeys();
+
     // Without a notification area the program still runs, with its window always reachable.
     m_tray.Create(this, TRAY_CALLBACK_MESSAGE, "Orvane Screen", ProgramIcon(), 155);
     // A window hidden into a notification area that goes away could never come back.
     m_tray.SetAvailabilityHandler([this](bool available) {
         if (!available && !isVisible()) RestoreAndActivate();
     });
-
-    // Without an X display the program still runs; each capture then says why it cannot.
-    m_capture->Open();
-    InstallHotkeys();
 
     m_selectionTimer.start(300, this);
     return true;

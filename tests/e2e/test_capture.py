@@ -60,9 +60,10 @@ def complete_file(path):
 class CaptureSession:
     """The program in a private session with its output folder in the session's temp dir."""
 
-    def __init__(self, xs, options=DEFAULT_OPTIONS, extra="", env=None):
+    def __init__(self, xs, options=DEFAULT_OPTIONS, extra="", env=None, output="Output",
+                 shown=tray_icon):
         self.xs = xs
-        self.output = xs.path("Output")
+        self.output = xs.path(output)
         os.makedirs(self.output)
         os.makedirs(os.path.dirname(user_reg(xs)), exist_ok=True)
         with open(user_reg(xs), "w") as f:
@@ -75,7 +76,7 @@ class CaptureSession:
         with open(self.log, "w") as log:
             self.proc = xs.spawn([PROGRAM], env={"ORVANE_CAPTURE_TIMING": "1", **(env or {})},
                                   stderr=log)
-        wait_for(lambda: tray_icon(xs), what="the notification-area icon")
+        wait_for(lambda: shown(xs), what="the program to show itself")
 
     def output_file(self, n):
         return os.path.join(self.output, f"Orvn{n:05d}.JPG")
@@ -169,6 +170,30 @@ class CaptureTest(unittest.TestCase):
         hotkey(xs, "ctrl", "shift", "m")
         self.assertEqual(app.wait_file(1), (180, 240))
         menu.proc.stdin.close()
+
+    def test_hotkey_the_moment_the_program_shows(self):
+        """Whoever presses a hotkey as soon as the icon (or, with no notification area, the
+        window) appears gets the capture. The press comes from a watcher that sees the window
+        map, so no process start or polling interval hides a late hook."""
+        xs = self.xs
+        presser = [os.path.join(BIN, "press_when_shown")]
+        keys = ["Control_L", "Alt_L", "d"]
+        rounds = [("Orvane Screen", tray_icon, "icon")] * 20
+        rounds += [("OrvaneMainFrameClass", main_visible, "window")] * 5
+        for n, (window_class, shown, what) in enumerate(rounds):
+            if n == 20:
+                xs.stop_tray()
+            watcher = start_line_process(xs, presser + [window_class] + keys)
+            self.assertEqual(watcher.expect(), "ready")
+            app = CaptureSession(xs, output=f"Output{n}", shown=shown)
+            self.assertEqual(watcher.expect(), "pressed")
+            try:
+                size = app.wait_file(1)
+            except TimeoutError:
+                self.fail(f"start {n + 1}: Ctrl+Alt+D pressed as the {what} showed was lost")
+            self.assertEqual(size, SCREEN)
+            app.proc.terminate()
+            app.proc.wait(timeout=20)
 
     def test_escape_during_a_selection_is_ignored(self):
         xs = self.xs

@@ -2,7 +2,6 @@
 does: a private session bus for the program, its accessibility bus, and the names of the
 accessible objects in the program's tree."""
 
-import os
 import subprocess
 
 import dbus

@@ -51,6 +51,17 @@ def xdo(xs, *args):
     subprocess.run(["xdotool"] + [str(a) for a in args], env=xs.env, check=True, timeout=10)
 
 
+def clipboard_targets(xs):
+    return subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"],
+                          env=xs.env, capture_output=True, text=True, timeout=10).stdout
+
+
+def put_png_on_clipboard(xs, path):
+    """Makes the PNG file the clipboard's content, offered by xclip as another program would."""
+    xs.spawn(["xclip", "-selection", "clipboard", "-t", "image/png", "-i", path])
+    wait_for(lambda: "image/png" in clipboard_targets(xs), what="the clipboard")
+
+
 def rss_mb(pid):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
@@ -220,10 +231,7 @@ class AppTest(unittest.TestCase):
             picture = xs.path("red.png")
             Image.new("RGB", (123, 77), (255, 0, 0)).save(picture)
             seed_options(xs, 0x0008166B & ~0x2)
-            xs.spawn(["xclip", "-selection", "clipboard", "-t", "image/png", "-i", picture])
-            wait_for(lambda: "image/png" in subprocess.run(
-                ["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"], env=xs.env,
-                capture_output=True, text=True, timeout=10).stdout, what="the clipboard")
+            put_png_on_clipboard(xs, picture)
             xs.spawn([PROGRAM])
             window = wait_for(lambda: main_visible(xs), what="the main window")[0]
             activate(xs, window)
@@ -247,10 +255,7 @@ class AppTest(unittest.TestCase):
             def put_on_clipboard(name, size, colour):
                 picture = xs.path(name)
                 Image.new("RGB", size, colour).save(picture)
-                xs.spawn(["xclip", "-selection", "clipboard", "-t", "image/png", "-i", picture])
-                wait_for(lambda: "image/png" in subprocess.run(
-                    ["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"], env=xs.env,
-                    capture_output=True, text=True, timeout=10).stdout, what="the clipboard")
+                put_png_on_clipboard(xs, picture)
 
             def title():
                 return subprocess.run(["xdotool", "getwindowname", str(window)], env=xs.env,

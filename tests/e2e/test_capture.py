@@ -1,7 +1,6 @@
 """Captures in a private X session, driven as a person would: hotkeys pressed and released in
 a person's order, windows to capture, the results read from files and the clipboard."""
 
-import glob
 import os
 import re
 import subprocess
@@ -11,7 +10,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from probe import start_line_process  # noqa: E402
-from test_app import APP_KEY, PROGRAM, main_visible, search, tray_icon, user_reg, xdo  # noqa: E402
+from test_app import APP_KEY, PROGRAM, clipboard_targets, main_visible, search, tray_icon, user_reg, xdo  # noqa: E402,E501
 from xsession import XSession, wait_for  # noqa: E402
 
 BIN = os.path.dirname(PROGRAM)
@@ -33,11 +32,6 @@ def image_size(path):
     from PIL import Image
     with Image.open(path) as im:
         return im.size
-
-
-def clipboard_targets(xs):
-    return subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"],
-                          env=xs.env, capture_output=True, text=True, timeout=10).stdout
 
 
 def clipboard_image_size(xs, path):

@@ -7,7 +7,6 @@ import configparser
 import glob
 import os
 import shutil
-import stat
 import struct
 import subprocess
 import sys

@@ -3,14 +3,13 @@ image, a selection dragged with the mouse, Crop, Flip horizontally, Invert, Undo
 Save As; the saved pixels against a reference computed here, and 400 % on screen."""
 
 import os
-import subprocess
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import XSession, wait_for  # noqa: E402
 from atspi import Reader, read_text, start_session_bus  # noqa: E402
-from test_app import PROGRAM, activate, main_visible, red_frame_box, save_as, search, seed_options, window_named, xdo  # noqa: E402,E501
+from test_app import PROGRAM, activate, main_visible, put_png_on_clipboard, red_frame_box, save_as, search, seed_options, window_named, xdo  # noqa: E402,E501
 
 W, H = 200, 150
 # The selection, in picture pixels: [left, right) x [top, bottom).
@@ -44,10 +43,7 @@ class EditorTest(unittest.TestCase):
             img.putdata([p for row in pattern() for p in row])
             img.save(source)
             seed_options(xs, 0x0008166B & ~0x2)  # the window shown at start
-            xs.spawn(["xclip", "-selection", "clipboard", "-t", "image/png", "-i", source])
-            wait_for(lambda: "image/png" in subprocess.run(
-                ["xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"], env=xs.env,
-                capture_output=True, text=True, timeout=10).stdout, what="the clipboard")
+            put_png_on_clipboard(xs, source)
             bus = start_session_bus(xs)
             xs.spawn([PROGRAM])
             window = wait_for(lambda: main_visible(xs), what="the main window")[0]

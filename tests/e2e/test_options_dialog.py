@@ -3,14 +3,13 @@ hotkey for Desktop and new output settings, OK; the new hotkey captures at once 
 name, the old one does nothing, and user.reg holds the choices after Exit."""
 
 import os
-import re
 import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from xsession import XSession, wait_for  # noqa: E402
 from atspi import Reader, centre, start_session_bus  # noqa: E402
-from test_app import PROGRAM, activate, main_visible, user_reg, window_named, xdo  # noqa: E402
+from test_app import activate, main_visible, user_reg, window_named, xdo  # noqa: E402
 from test_capture import CaptureSession, complete_file, hotkey  # noqa: E402
 
 # The default options with the window shown at start and no prompt to save at Exit.

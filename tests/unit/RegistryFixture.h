@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -23,7 +25,29 @@ protected:
         std::filesystem::create_directories(dir + "/bin");
         programPath = dir + "/bin/OrvaneScreen";
     }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    void TearDown() override {
+        for (const auto& [name, value] : savedEnv) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+        std::filesystem::remove_all(dir);
+    }
+
+    // Sets an environment variable until the test ends, even when an assertion ends it early.
+    void SetEnv(const std::string& name, const std::string& value) {
+        if (!savedEnv.count(name)) {
+            const char* old = getenv(name.c_str());
+            savedEnv[name] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+    // The user's home, and the settings folder in it, are home for the rest of the test.
+    void UseHome(const std::string& home) {
+        SetEnv("HOME", home);
+        SetEnv("XDG_CONFIG_HOME", home + "/.config");
+    }
 
     // A fresh process: the registry forgets what it loaded and reads the files again.
     void Reload() {
@@ -42,4 +66,7 @@ protected:
     }
 
     std::string dir, userFile, machineFile, programPath;
+
+private:
+    std::map<std::string, std::optional<std::string>> savedEnv;
 };

@@ -171,13 +171,8 @@ TEST_F(RegistryTest, OutputFolderFallsBackToPicturesWhenBesideTheProgramIsNotAFo
     Write(dir + "/bin/Output", "a file, not a folder");
     std::string home = dir + "/home";
     std::filesystem::create_directories(home);
-    const char* oldHome = getenv("HOME");
-    std::string saved = oldHome ? oldHome : "";
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    UseHome(home);
     std::string out = DefaultOutputDirectory(programPath);
-    setenv("HOME", saved.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(out, home + "/Pictures/Orvane Screen");
     EXPECT_TRUE(std::filesystem::is_directory(out));
     EXPECT_EQ(DefaultOutputDirectory("noslash"), "");
@@ -192,10 +187,7 @@ TEST_F(RegistryTest, DeepInstallKeepsTheProgramPath) {
     const std::string program = deep + "/OrvaneScreen";
     std::string home = dir + "/home";
     std::filesystem::create_directories(home);
-    const char* oldHome = getenv("HOME");
-    std::string saved = oldHome ? oldHome : "";
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    UseHome(home);
     AppSettings s(program);
     EXPECT_EQ(s.programPath, program);
     // "Output" beside the program does not fit the stored folder name: the pictures folder.
@@ -215,8 +207,6 @@ TEST_F(RegistryTest, DeepInstallKeepsTheProgramPath) {
     Reload();
     s.Load(kNames);
     EXPECT_EQ(s.programPath, deep + "/Other");
-    setenv("HOME", saved.c_str(), 1);
-    unsetenv("XDG_CONFIG_HOME");
 
     // This very program's path comes back whole.
     char buf[4096];
@@ -261,7 +251,7 @@ TEST_F(RegistryTest, RecentFilesKeepSixMostRecentFirst) {
 }
 
 TEST_F(RegistryTest, AutostartEntryAndHelpLocations) {
-    setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
+    SetEnv("XDG_CONFIG_HOME", dir + "/config");
     EXPECT_FALSE(IsStartedWithSystem());
     EXPECT_TRUE(SetStartWithSystem(true, "/opt/my \"apps\"/OrvaneScreen"));
     std::string text = Read(dir + "/config/autostart/OrvaneScreen.desktop");
@@ -269,7 +259,6 @@ TEST_F(RegistryTest, AutostartEntryAndHelpLocations) {
     EXPECT_TRUE(IsStartedWithSystem());
     EXPECT_TRUE(SetStartWithSystem(false, ""));
     EXPECT_FALSE(IsStartedWithSystem());
-    unsetenv("XDG_CONFIG_HOME");
 
     EXPECT_EQ(HelpLocation("/opt/o/OrvaneScreen", HelpTopicPath(4)),
               "/opt/o/help/dialog.htm#printlayout");

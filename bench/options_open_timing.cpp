@@ -27,16 +27,8 @@ int main(int argc, char** argv) {
     std::vector<double> times, hotkeyTimes;
     for (int run = 0; run < 20; ++run) {
         const auto start = Clock::now();
-        CPrefsDlg dlg(nullptr);
-        CGeneralPage general(settings, services);
-        CHotkeyPage hotkey(services);
-        CCaptureOutputPage output(settings);
-        CColorPage color(settings);
-        dlg.AddPage(general, "General Options");
-        dlg.AddPage(hotkey, "Hotkey Options");
-        dlg.AddPage(output, "Capture Output");
-        dlg.AddPage(color, "Color Select");
-        dlg.SetTitle("Options");
+        COptionsSheet sheet(nullptr, settings, services);
+        CPrefsDlg& dlg = sheet.dlg;
         dlg.InitDialog();
         dlg.show();
         while (!dlg.windowHandle() || !dlg.windowHandle()->isExposed())

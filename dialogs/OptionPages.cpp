@@ -417,23 +417,18 @@ void CColorPage::OnOK() {
     m_settings.colorTransparency = m_swatches[2]->Color();
 }
 
-bool RunOptionsDialog(QWidget* parent, AppSettings& settings, const OptionServices& services) {
-    CGeneralPage general(settings, services);
-    CHotkeyPage hotkey(services);
-    CCaptureOutputPage output(settings);
-    CColorPage color(settings);
-    CPrefsDlg dlg(parent);
+COptionsSheet::COptionsSheet(QWidget* parent, AppSettings& settings, const OptionServices& services)
+    : dlg(parent), general(settings, services), hotkey(services), output(settings),
+      color(settings) {
     dlg.AddPage(general, "General Options");
     dlg.AddPage(hotkey, "Hotkey Options");
     dlg.AddPage(output, "Capture Output");
     dlg.AddPage(color, "Color Select");
     dlg.SetTitle("Options");
     dlg.SetConstantText("Orvane Screen");
-    const bool ok = dlg.exec() == QDialog::Accepted;
-    // The pages live on this stack; the dialog must let go of them before they go.
-    for (CPrefsSubDlg* page :
-         {static_cast<CPrefsSubDlg*>(&general), static_cast<CPrefsSubDlg*>(&hotkey),
-          static_cast<CPrefsSubDlg*>(&output), static_cast<CPrefsSubDlg*>(&color)})
-        page->setParent(nullptr);
-    return ok;
+}
+
+bool RunOptionsDialog(QWidget* parent, AppSettings& settings, const OptionServices& services) {
+    COptionsSheet sheet(parent, settings, services);
+    return sheet.dlg.exec() == QDialog::Accepted;
 }

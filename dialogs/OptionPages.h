@@ -106,5 +106,17 @@ private:
     CColorSwatch* m_swatches[3] = {};
 };
 
+// The Options dialog with its four pages, as Capture > Options shows it. The pages are declared
+// after the dialog, so they leave it before it goes and it never deletes them.
+struct COptionsSheet {
+    COptionsSheet(QWidget* parent, AppSettings& settings, const OptionServices& services);
+
+    CPrefsDlg dlg;
+    CGeneralPage general;
+    CHotkeyPage hotkey;
+    CCaptureOutputPage output;
+    CColorPage color;
+};
+
 // Runs the whole Options dialog over settings; true when it was closed with OK.
 bool RunOptionsDialog(QWidget* parent, AppSettings& settings, const OptionServices& services);

@@ -25,12 +25,12 @@ struct Options {
     AppSettings settings{std::string("/opt/orvane/OrvaneScreen")};
     uint16_t hook[HOTKEY_TABLE_SIZE] = {};
     OptionServices services;
-    CPrefsDlg dlg{nullptr};
-    // Declared after the host, so they leave it before it goes.
-    CGeneralPage general{settings, services};
-    CHotkeyPage hotkey{services};
-    CCaptureOutputPage output{settings};
-    CColorPage color{settings};
+    COptionsSheet sheet{nullptr, settings, services};
+    CPrefsDlg& dlg = sheet.dlg;
+    CGeneralPage& general = sheet.general;
+    CHotkeyPage& hotkey = sheet.hotkey;
+    CCaptureOutputPage& output = sheet.output;
+    CColorPage& color = sheet.color;
     QStringList messages;
 
     Options() {
@@ -45,10 +45,6 @@ struct Options {
         services.getHotkeys = [this](uint16_t* t) { std::memcpy(t, hook, sizeof hook); };
         services.setHotkeys = [this](const uint16_t* t) { std::memcpy(hook, t, sizeof hook); };
         services.keyNames = KeyNameTable();
-        dlg.AddPage(general, "General Options");
-        dlg.AddPage(hotkey, "Hotkey Options");
-        dlg.AddPage(output, "Capture Output");
-        dlg.AddPage(color, "Color Select");
         dlg.InitDialog();
     }
     // Presses OK, answering every message box and noting its text. True when it closed.
